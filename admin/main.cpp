@@ -1,0 +1,18 @@
+#include "admin/AdminTool.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    auto arguments = app.arguments();
+    arguments.removeFirst();
+    AdminTool tool(arguments, out, err);
+    const int status = tool.run();
+    out.flush();
+    err.flush();
+    return status;
+}
