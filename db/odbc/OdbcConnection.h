@@ -2,10 +2,13 @@
 
 #include "db/Connection.h"
 #include "db/ConnectionParams.h"
+#include "db/odbc/OdbcHandle.h"
 
 namespace db {
 
-// A connection to SQL Server through ODBC, built from the connection's parameter list.
+// A connection to SQL Server through ODBC, built from the connection's parameter list. Uses
+// the wide ODBC functions throughout, so text travels as UTF-16 like QString. Each statement
+// commits by itself; MAX QUERY TIME (seconds) bounds every statement.
 class OdbcConnection : public Connection {
 public:
     explicit OdbcConnection(const ConnectionParams& params);
@@ -18,6 +21,12 @@ public:
     ResultSet execute(const QString& sql, const std::vector<SqlValue>& params) override;
     void executeDirect(const QString& sql) override;
     int callProcedure(const QString& name, std::vector<ProcedureParam>& params) override;
+
+private:
+    // Declared in this order so the connection is closed and freed before its environment.
+    OdbcHandle environment_;
+    OdbcHandle connection_;
+    int queryTimeout_ = 0;
 };
 
 } // namespace db
