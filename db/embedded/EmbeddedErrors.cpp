@@ -1,0 +1,297 @@
+#include "db/embedded/EmbeddedErrors.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace db {
+
+namespace {
+
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+};
+using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+// A one-off read used while an error is being worded; any failure just gives no rows.
+QList<QStringList> readRows(sqlite3* database, const char* sql, const QString& argument) {
+    QList<QStringList> rows;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(database, sql, -1, &raw, nullptr) != SQLITE_OK)
+        return rows;
+    StatementHandle statement(raw);
+    const QByteArray utf8 = argument.toUtf8();
+    sqlite3_bind_text(raw, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(raw) == SQLITE_ROW) {
+        QStringList row;
+        for (int i = 0; i < sqlite3_column_count(raw); ++i)
+            row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, i)));
+        rows << row;
+    }
+    return rows;
+}
+
+QString databaseNameOf(sqlite3* database) {
+    const char* file = sqlite3_db_filename(database, "main");
+    if (file == nullptr || *file == '\0')
+        return QStringLiteral("master");
+    return QFileInfo(QString::fromUtf8(file)).completeBaseName();
+}
+
+QString verbOf(const QByteArray& sql) {
+    static const QRegularExpression firstWord(QStringLiteral(R"(^\s*(\w+))"));
+    return firstWord.match(QString::fromUtf8(sql)).captured(1).toUpper();
+}
+
+QString unquoted(QString name) {
+    if (name.size() >= 2 && ((name.startsWith('[') && name.endsWith(']')) ||
+                             (name.startsWith('"') && name.endsWith('"'))))
+        name = name.mid(1, name.size() - 2);
+    return name;
+}
+
+// "T.a, T.b" of a UNIQUE failure: the table and its columns.
+bool splitColumns(const QString& list, QString& table, QStringList& columns) {
+    for (const QString& item : list.split(QStringLiteral(", "))) {
+        const int dot = item.indexOf('.');
+        if (dot < 0)
+            return false;
+        table = item.left(dot);
+        columns << item.mid(dot + 1);
+    }
+    return !columns.isEmpty();
+}
+
+QString primaryKeyName(sqlite3* database, const QString& table) {
+    const auto rows = readRows(
+        database, "SELECT sql FROM main.sqlite_schema WHERE type = 'table' AND name = ?1", table);
+    static const QRegularExpression named(
+        QStringLiteral(R"(constraint\s+([\[\"]?[\w$#]+[\]\"]?)\s+primary\s+key)"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (!rows.isEmpty()) {
+        const auto match = named.match(rows.first().value(0));
+        if (match.hasMatch())
+            return unquoted(match.captured(1));
+    }
+    return QStringLiteral("PK_") + table;
+}
+
+DatabaseError duplicateKey(sqlite3* database, bool primaryKey, const QString& detail) {
+    QString table;
+    QStringList columns;
+    if (!splitColumns(detail, table, columns))
+        return EmbeddedErrors::make(QStringLiteral("23000"), 2601,
+                                    QStringLiteral("Cannot insert duplicate key row with unique "
+                                                   "index '%1'.")
+                                        .arg(detail.section('\'', 1, 1)));
+    if (primaryKey)
+        return EmbeddedErrors::make(QStringLiteral("23000"), 2627,
+                                    QStringLiteral("Violation of PRIMARY KEY constraint '%1'. "
+                                                   "Cannot insert duplicate key in object "
+                                                   "'dbo.%2'.")
+                                        .arg(primaryKeyName(database, table), table));
+
+    // Find the unique index over exactly these columns to name it as SQL Server would.
+    const auto indexes = readRows(
+        database, "SELECT name, origin FROM pragma_index_list(?1) WHERE \"unique\" = 1", table);
+    for (const auto& index : indexes) {
+        QStringList indexColumns;
+        for (const auto& row : readRows(
+                 database, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno", index.value(0)))
+            indexColumns << row.value(0);
+        if (indexColumns.join(',').compare(columns.join(','), Qt::CaseInsensitive) != 0)
+            continue;
+        if (index.value(1) == QLatin1String("u"))
+            return EmbeddedErrors::make(QStringLiteral("23000"), 2627,
+                                        QStringLiteral("Violation of UNIQUE KEY constraint "
+                                                       "'UQ_%1'. Cannot insert duplicate key in "
+                                                       "object 'dbo.%1'.")
+                                            .arg(table));
+        return EmbeddedErrors::make(QStringLiteral("23000"), 2601,
+                                    QStringLiteral("Cannot insert duplicate key row in object "
+                                                   "'dbo.%1' with unique index '%2'.")
+                                        .arg(table, index.value(0)));
+    }
+    return EmbeddedErrors::make(QStringLiteral("23000"), 2601,
+                                QStringLiteral("Cannot insert duplicate key row in object "
+                                               "'dbo.%1' with unique index 'UQ_%1'.")
+                                    .arg(table));
+}
+
+// Texts raised by the engine's own SQL functions, already in SQL Server's words.
+struct FunctionError {
+    const char* prefix;
+    const char* code;
+    int nativeCode;
+};
+constexpr FunctionError functionErrors[] = {
+    {"Conversion failed when converting date", "22007", 241},
+    {"Conversion failed when converting", "22018", 245},
+    {"Error converting data type", "22018", 8114},
+    {"Cannot convert a char value to money", "22018", 235},
+    {"Arithmetic overflow error", "22003", 8115},
+};
+
+} // namespace
+
+DatabaseError EmbeddedErrors::make(const QString& code, int nativeCode, const QString& text) {
+    return DatabaseError(std::vector<DatabaseErrorEntry>{{code, nativeCode, text}});
+}
+
+DatabaseError EmbeddedErrors::fromSqlite(sqlite3* database, int extendedCode,
+                                         const QString& message, const QByteArray& sql) {
+    const auto after = [&](const char* prefix) { return message.mid(int(qstrlen(prefix))); };
+    const auto lastPart = [](const QString& name) { return name.section('.', -1); };
+
+    switch (extendedCode) {
+    case SQLITE_CONSTRAINT_NOTNULL:
+        if (message.startsWith(QLatin1String("NOT NULL constraint failed: "))) {
+            const QString detail = after("NOT NULL constraint failed: ");
+            const QString verb = verbOf(sql) == QLatin1String("UPDATE") ? QStringLiteral("UPDATE")
+                                                                        : QStringLiteral("INSERT");
+            return make(QStringLiteral("23000"), 515,
+                        QStringLiteral("Cannot insert the value NULL into column '%1', table "
+                                       "'%2.dbo.%3'; column does not allow nulls. %4 fails.")
+                            .arg(detail.section('.', 1), databaseNameOf(database),
+                                 detail.section('.', 0, 0), verb));
+        }
+        break;
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_UNIQUE:
+        if (message.startsWith(QLatin1String("UNIQUE constraint failed: ")))
+            return duplicateKey(database, extendedCode == SQLITE_CONSTRAINT_PRIMARYKEY,
+                                after("UNIQUE constraint failed: "));
+        break;
+    default:
+        break;
+    }
+
+    if (message.startsWith(QLatin1String("no such table: ")))
+        return make(
+            QStringLiteral("42S02"), 208,
+            QStringLiteral("Invalid object name '%1'.").arg(lastPart(after("no such table: "))));
+    if (message.startsWith(QLatin1String("no such column: ")))
+        return make(
+            QStringLiteral("42S22"), 207,
+            QStringLiteral("Invalid column name '%1'.").arg(lastPart(after("no such column: "))));
+    static const QRegularExpression noColumnNamed(
+        QStringLiteral(R"(^table \S+ has no column named (.+)$)"));
+    if (const auto match = noColumnNamed.match(message); match.hasMatch())
+        return make(QStringLiteral("42S22"), 207,
+                    QStringLiteral("Invalid column name '%1'.").arg(match.captured(1)));
+    static const QRegularExpression alreadyExists(
+        QStringLiteral(R"(^(?:table|index|view|trigger) (\S+) already exists$)"));
+    if (const auto match = alreadyExists.match(message); match.hasMatch())
+        return objectAlreadyExists(unquoted(match.captured(1)));
+    if (message.startsWith(QLatin1String("no such function: ")))
+        return make(QStringLiteral("42000"), 195,
+                    QStringLiteral("'%1' is not a recognized built-in function name.")
+                        .arg(after("no such function: ")));
+    static const QRegularExpression near(QStringLiteral(R"x(^near "(.*)": syntax error$)x"));
+    if (const auto match = near.match(message); match.hasMatch())
+        return syntaxError(match.captured(1));
+    if (message.startsWith(QLatin1String("duplicate column name: ")))
+        return make(QStringLiteral("42S21"), 2705,
+                    QStringLiteral("Column names in each table must be unique. Column name '%1' "
+                                   "is specified more than once.")
+                        .arg(after("duplicate column name: ")));
+    for (const auto& known : functionErrors) {
+        if (message.startsWith(QLatin1String(known.prefix)))
+            return make(QLatin1String(known.code), known.nativeCode, message);
+    }
+    return make(QString::number(extendedCode), extendedCode, message);
+}
+
+DatabaseError EmbeddedErrors::serverNotFound() {
+    return make(QStringLiteral("08001"), 17,
+                QStringLiteral("SQL Server does not exist or access denied."));
+}
+
+DatabaseError EmbeddedErrors::databaseNotFound(const QString& name) {
+    return make(QStringLiteral("42000"), 4060,
+                QStringLiteral("Cannot open database \"%1\" requested by the login. The login "
+                               "failed.")
+                    .arg(name));
+}
+
+DatabaseError EmbeddedErrors::databaseAlreadyExists(const QString& name) {
+    return make(QStringLiteral("42000"), 1801,
+                QStringLiteral("Database '%1' already exists. Choose a different database name.")
+                    .arg(name));
+}
+
+DatabaseError EmbeddedErrors::databaseNotDroppable(const QString& name) {
+    return make(QStringLiteral("42000"), 3701,
+                QStringLiteral("Cannot drop the database '%1', because it does not exist or you "
+                               "do not have permission.")
+                    .arg(name));
+}
+
+DatabaseError EmbeddedErrors::databaseInUse(const QString& name) {
+    return make(
+        QStringLiteral("42000"), 3702,
+        QStringLiteral("Cannot drop database \"%1\" because it is currently in use.").arg(name));
+}
+
+DatabaseError EmbeddedErrors::invalidDatabaseName(const QString& name) {
+    return make(QStringLiteral("42000"), 102,
+                QStringLiteral("Incorrect syntax near '%1'. A database name holds letters, "
+                               "digits, '_', '$' and '#' and does not begin with a digit.")
+                    .arg(name));
+}
+
+DatabaseError EmbeddedErrors::procedureNotFound(const QString& name) {
+    return make(QStringLiteral("42000"), 2812,
+                QStringLiteral("Could not find stored procedure '%1'.").arg(name));
+}
+
+DatabaseError EmbeddedErrors::objectAlreadyExists(const QString& name) {
+    return make(QStringLiteral("42S01"), 2714,
+                QStringLiteral("There is already an object named '%1' in the database.").arg(name));
+}
+
+DatabaseError EmbeddedErrors::variableNotDeclared(const QString& name) {
+    return make(QStringLiteral("42000"), 137,
+                QStringLiteral("Must declare the scalar variable \"%1\".").arg(name));
+}
+
+DatabaseError EmbeddedErrors::syntaxError(const QString& near) {
+    return make(QStringLiteral("42000"), 102,
+                QStringLiteral("Incorrect syntax near '%1'.").arg(near));
+}
+
+DatabaseError EmbeddedErrors::unsupported(const QString& what) {
+    return make(QStringLiteral("42000"), 0,
+                QStringLiteral("The embedded engine does not support %1.").arg(what));
+}
+
+QString EmbeddedErrors::conversionFailedText(const QString& value, const QString& type) {
+    return QStringLiteral("Conversion failed when converting the varchar value '%1' to data type "
+                          "%2.")
+        .arg(value, type);
+}
+
+QString EmbeddedErrors::numericConversionText(const QString& type) {
+    return QStringLiteral("Error converting data type varchar to %1.").arg(type);
+}
+
+QString EmbeddedErrors::moneyConversionText() {
+    return QStringLiteral("Cannot convert a char value to money. The char value has incorrect "
+                          "syntax.");
+}
+
+QString EmbeddedErrors::dateConversionText() {
+    return QStringLiteral("Conversion failed when converting date and/or time from character "
+                          "string.");
+}
+
+QString EmbeddedErrors::overflowText(const QString& type) {
+    return QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
+        .arg(type);
+}
+
+} // namespace db
