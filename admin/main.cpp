@@ -1,4 +1,5 @@
 #include "admin/AdminTool.h"
+#include "db/schema/SuiteProcedures.h"
 
 #include <QCoreApplication>
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    db::schema::registerSuiteProcedures();
     QTextStream out(stdout);
     QTextStream err(stderr);
     auto arguments = app.arguments();

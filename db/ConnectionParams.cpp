@@ -18,7 +18,9 @@ qsizetype findKey(const QStringList& lines, const QString& key) {
 
 } // namespace
 
-bool ConnectionParams::contains(const QString& key) const { return findKey(lines_, key) >= 0; }
+bool ConnectionParams::contains(const QString& key) const {
+    return findKey(lines_, key) >= 0;
+}
 
 QString ConnectionParams::value(const QString& key, const QString& defaultValue) const {
     const auto i = findKey(lines_, key);

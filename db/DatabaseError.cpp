@@ -2,7 +2,9 @@
 
 namespace db {
 
-DatabaseError::DatabaseError(QString message) : message_(std::move(message)) { refreshUtf8(); }
+DatabaseError::DatabaseError(QString message) : message_(std::move(message)) {
+    refreshUtf8();
+}
 
 DatabaseError::DatabaseError(std::vector<DatabaseErrorEntry> entries)
     : entries_(std::move(entries)) {
@@ -21,13 +23,17 @@ DatabaseError DatabaseError::fromComponent(const QString& component, const QStri
     return DatabaseError(QStringLiteral("%1: %2").arg(component, text));
 }
 
-void DatabaseError::addEntry(DatabaseErrorEntry entry) { entries_.push_back(std::move(entry)); }
+void DatabaseError::addEntry(DatabaseErrorEntry entry) {
+    entries_.push_back(std::move(entry));
+}
 
 void DatabaseError::appendToMessage(const QString& text) {
     message_ += text;
     refreshUtf8();
 }
 
-void DatabaseError::refreshUtf8() { utf8_ = message_.toStdString(); }
+void DatabaseError::refreshUtf8() {
+    utf8_ = message_.toStdString();
+}
 
 } // namespace db

@@ -4,7 +4,9 @@ namespace db {
 
 namespace {
 
-bool isQuote(QChar c) { return c == '\'' || c == '"' || c == '`'; }
+bool isQuote(QChar c) {
+    return c == '\'' || c == '"' || c == '`';
+}
 
 bool isNameDelimiter(QChar c) {
     return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n';

@@ -30,13 +30,21 @@ TDatabase& Session::openDatabase(const QString& alias, const QString& component)
     return *database;
 }
 
-void Session::addDatabase(TDatabase* database) { databases_.push_back(database); }
+void Session::addDatabase(TDatabase* database) {
+    databases_.push_back(database);
+}
 
-void Session::removeDatabase(TDatabase* database) { std::erase(databases_, database); }
+void Session::removeDatabase(TDatabase* database) {
+    std::erase(databases_, database);
+}
 
-void Session::addQuery(TQuery* query) { queries_.push_back(query); }
+void Session::addQuery(TQuery* query) {
+    queries_.push_back(query);
+}
 
-void Session::removeQuery(TQuery* query) { std::erase(queries_, query); }
+void Session::removeQuery(TQuery* query) {
+    std::erase(queries_, query);
+}
 
 void Session::closeQueriesOf(const QString& alias) {
     for (auto* query : queries_) {

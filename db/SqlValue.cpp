@@ -4,7 +4,9 @@
 
 namespace db {
 
-QDateTime zeroDateTime() { return QDateTime(QDate(1899, 12, 30), QTime(0, 0)); }
+QDateTime zeroDateTime() {
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+}
 
 QString formatSqlDateTime(const QDateTime& value) {
     if (value.time().msec() != 0)

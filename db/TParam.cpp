@@ -27,14 +27,24 @@ void TParam::setAsDateTime(const QDateTime& value) {
     value_ = value;
 }
 
-qint64 TParam::asInteger() const { return variantToInteger(value_); }
-double TParam::asFloat() const { return variantToFloat(value_); }
-QString TParam::asString() const { return variantToString(value_); }
-QDateTime TParam::asDateTime() const { return variantToDateTime(value_); }
+qint64 TParam::asInteger() const {
+    return variantToInteger(value_);
+}
+double TParam::asFloat() const {
+    return variantToFloat(value_);
+}
+QString TParam::asString() const {
+    return variantToString(value_);
+}
+QDateTime TParam::asDateTime() const {
+    return variantToDateTime(value_);
+}
 
 namespace {
 
-bool isNullVariant(const QVariant& value) { return !value.isValid() || value.isNull(); }
+bool isNullVariant(const QVariant& value) {
+    return !value.isValid() || value.isNull();
+}
 
 } // namespace
 

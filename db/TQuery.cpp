@@ -13,7 +13,9 @@ TQuery::TQuery(QString name, QString databaseName, QString sql, Session* session
     setSql(sql);
 }
 
-TQuery::~TQuery() { session_->removeQuery(this); }
+TQuery::~TQuery() {
+    session_->removeQuery(this);
+}
 
 void TQuery::setSql(const QString& sql) {
     close();
@@ -22,7 +24,9 @@ void TQuery::setSql(const QString& sql) {
     params_.rebuild(parameterNames(sql));
 }
 
-TParam& TQuery::paramByName(const QString& name) { return params_.paramByName(name, name_); }
+TParam& TQuery::paramByName(const QString& name) {
+    return params_.paramByName(name, name_);
+}
 
 std::vector<SqlValue> TQuery::boundValues() const {
     std::vector<SqlValue> values;
@@ -80,7 +84,8 @@ TField TQuery::fieldByName(const QString& fieldName) const {
             return TField(result_.columns[i], result_.rows[row_][i]);
         }
     }
-    throw DatabaseError::fromComponent(name_, QStringLiteral("Field '%1' not found").arg(fieldName));
+    throw DatabaseError::fromComponent(name_,
+                                       QStringLiteral("Field '%1' not found").arg(fieldName));
 }
 
 } // namespace db

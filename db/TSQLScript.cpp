@@ -3,6 +3,7 @@
 #include "db/ParamParser.h"
 #include "db/Session.h"
 #include "db/TDatabase.h"
+#include "db/Text.h"
 
 #include <QDebug>
 
@@ -15,17 +16,6 @@ TSQLScript::ExceptionDisplay& exceptionDisplay() {
         qWarning().noquote() << error.message();
     };
     return display;
-}
-
-// Removes every character with a code from 0 to 32 from both ends; Thai text is never touched.
-QString trimControls(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 32)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 } // namespace
@@ -53,15 +43,21 @@ void TSQLScript::setParamData(std::initializer_list<ParamDeclaration> declaratio
         params_.add(declaration.name, declaration.type, ParamKind::Input);
 }
 
-TParam& TSQLScript::param(const QString& name) { return params_.paramByName(name); }
+TParam& TSQLScript::param(const QString& name) {
+    return params_.paramByName(name);
+}
 
 void TSQLScript::setExceptionDisplay(ExceptionDisplay display) {
     exceptionDisplay() = std::move(display);
 }
 
-void TSQLScript::execute() { run(-1); }
+void TSQLScript::execute() {
+    run(-1);
+}
 
-void TSQLScript::executeStatement(int statementNo) { run(statementNo); }
+void TSQLScript::executeStatement(int statementNo) {
+    run(statementNo);
+}
 
 void TSQLScript::run(int wanted) {
     if (sql_.isEmpty())
@@ -164,8 +160,8 @@ void TSQLScript::runStatement(const QStringList& buffer, int lineNo, int stateme
             if (error.hasEntries())
                 error.addEntry({QStringLiteral("0"), lineNo, where});
             else
-                error.appendToMessage((error.message().isEmpty() ? QString() : QStringLiteral(". ")) +
-                                      where);
+                error.appendToMessage(
+                    (error.message().isEmpty() ? QString() : QStringLiteral(". ")) + where);
             auto action = ScriptErrorAction::Fail;
             if (onScriptError_)
                 onScriptError_(*this, error, lineNo, statementNo, action);

@@ -43,6 +43,8 @@ OdbcConnection::OdbcConnection(const ConnectionParams& params)
     connection_.check(SQLSetConnectAttrW(connection_.get(), SQL_ATTR_AUTOCOMMIT,
                                          reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0),
                       "SQLSetConnectAttrW");
+    // Date literals written 'YYYY-MM-DD' then mean the same whatever the login's language.
+    executeDirect(QStringLiteral("SET DATEFORMAT ymd"));
 }
 
 OdbcConnection::~OdbcConnection() = default;

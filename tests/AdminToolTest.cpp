@@ -1,0 +1,123 @@
+// stockcost-admin as an administrator uses it: the real binary on a throw-away embedded server.
+#include "TempServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+namespace {
+
+struct AdminRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class AdminTool : public ::testing::Test {
+protected:
+    AdminRun admin(const QStringList& args) {
+        QProcess process;
+        process.setWorkingDirectory(work.path());
+        process.start(QStringLiteral(STOCKCOST_ADMIN_PATH), args);
+        process.waitForFinished(60000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+    AdminRun onServer(const QStringList& args) {
+        return admin(QStringList{"--server", server.serverName()} + args);
+    }
+    QString writeFile(const QString& name, const QString& text) {
+        const auto path = QDir(work.path()).filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(text.toUtf8());
+        return path;
+    }
+
+    TempServer server;
+    QTemporaryDir work;
+};
+
+TEST_F(AdminTool, InitPrintsTheServerNameAndServerDatIsTheDefault) {
+    const auto run = admin({"init", "srv"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "embedded:srv\n");
+    writeFile("Server.Dat", "embedded:srv\r\n");
+    const auto query =
+        admin({"sql", "master", "Select Name From SysDatabases Where Name = 'trq_config'"});
+    EXPECT_EQ(query.exitCode, 0) << query.err.toStdString();
+    EXPECT_EQ(query.out, "Name\nTRQ_CONFIG\n");
+}
+
+TEST_F(AdminTool, SqlPrintsAHeaderAndTabSeparatedRows) {
+    ASSERT_EQ(onServer({"sql", "master", "Create Database Work"}).exitCode, 0);
+    ASSERT_EQ(
+        onServer({"sql", "Work", "Create Table T (A Int, B VarChar(10), C DateTime)"}).exitCode, 0);
+    ASSERT_EQ(onServer({"sql", "Work", "Insert Into T Values (1, 'ข้าว', '2024-03-05 07:08:09')"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(onServer({"sql", "Work", "Insert Into T Values (2, Null, Null)"}).exitCode, 0);
+    const auto run = onServer({"sql", "Work", "Select A, B, C From T Order By A"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "A\tB\tC\n1\tข้าว\t2024-03-05 07:08:09\n2\tNULL\tNULL\n");
+}
+
+TEST_F(AdminTool, ExitStatusTellsDatabaseErrorsFromUsageErrors) {
+    auto run = onServer({"sql", "Nowhere", "Select 1"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("Cannot open database")) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+
+    run = admin({"frobnicate"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("usage:"));
+    run = admin({"--server"});
+    EXPECT_EQ(run.exitCode, 2);
+    run = onServer({"script", "-", "x.sql", "--param", "Year=number:1", "--dry-run"});
+    EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST_F(AdminTool, ScriptDryRunShowsEveryStatementWithItsNumberAndLine) {
+    const auto file = writeFile("upgrade.sql", "Delete From T\n  Where Y = :Year\n/\n\n/\n"
+                                               "Update T Set A = 1; Update T Set A = 2\n");
+    const auto run = admin({"script", "-", file, "--param", "Year=integer:2024", "--dry-run"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "-- statement 0 line 2\nDelete From T\nWhere Y = :Year\n"
+                       "-- statement 1 line 5\nUpdate T Set A = 1\n"
+                       "-- statement 2 line 5\nUpdate T Set A = 2\n");
+
+    // The runner's refusals come out as they are, with status 1.
+    const auto refused = admin({"script", "-", file, "--dry-run"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "No value for parameter 'Year'. Error on line 2\n");
+    EXPECT_TRUE(refused.out.isEmpty());
+    const auto blank = admin({"script", "-", writeFile("blank.sql", "\n/\n/\n"), "--dry-run"});
+    EXPECT_EQ(blank.exitCode, 1);
+    EXPECT_EQ(blank.err, "List index out of bounds (-1)\n");
+}
+
+TEST_F(AdminTool, ScriptRunsWithTypedParameters) {
+    ASSERT_EQ(onServer({"sql", "master", "Create Database Work"}).exitCode, 0);
+    const auto file = writeFile("s.sql", "Create Table T (Y Int, N VarChar(20), D DateTime)\n/\n"
+                                         "Insert Into T Values (:Year, :Name, :At)\n");
+    const auto run = onServer({"script", "Work", file, "--param", "year=integer:2025", "--param",
+                               "Name=string:a b", "--param", "At=datetime:2025-01-31"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(onServer({"sql", "Work", "Select Y, N, D From T"}).out,
+              "Y\tN\tD\n2025\ta b\t2025-01-31 00:00:00\n");
+}
+
+TEST_F(AdminTool, CallPrintsOutputsAndTheResult) {
+    ASSERT_EQ(admin({"init", server.directory()}).exitCode, 0);
+    const auto run = onServer({"call", "TRQ_CONFIG", "MENUCAPTION", "@MENUID=1", "@USERID=1",
+                               "@ACCESS_R", "@USERCODE", "@SALESID:integer"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "@ACCESS_R=Y\n@USERCODE=ADMIN\n@SALESID=NULL\nResult=0\n");
+    const auto missing = onServer({"call", "TRQ_CONFIG", "NoSuchProcedure"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "Could not find stored procedure 'NoSuchProcedure'.\n");
+}
