@@ -1,0 +1,1 @@
+Select * From SysDatabases Where Name = 'TRQ_Config_PMX'

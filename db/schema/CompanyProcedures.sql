@@ -1,0 +1,13 @@
+-- The suite's procedures of a company data database, for SQL Server test and demo
+-- installations. The embedded engine carries the same procedures built in. Batches are
+-- separated by lines "Go".
+If Object_Id('ServerTime') Is Not Null Drop Procedure ServerTime
+Go
+Create Procedure ServerTime
+  @ServerTime DateTime Output
+As
+Begin
+  Set NoCount On
+  Select @ServerTime = GetDate()
+End
+Go

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace db {
+class TDatabase;
+}
+
+namespace db::schema {
+
+inline const QString configDatabaseName = QStringLiteral("TRQ_CONFIG");
+
+// Ids the configuration database of a new installation holds: one menu entry for the program,
+// a user granted access to it and one who is not.
+inline constexpr int programMenuId = 1;
+inline constexpr int grantedUserId = 1;
+inline constexpr int refusedUserId = 2;
+
+// Creates the test and demo installations of the suite's databases on a server, embedded or
+// SQL Server: the configuration database and company data databases registered in it.
+class SchemaInstaller {
+public:
+    explicit SchemaInstaller(QString serverName);
+    ~SchemaInstaller();
+
+    // Creates TRQ_CONFIG (or a configuration database of another name) with its tables,
+    // procedures, the program's menu entry and two users.
+    void createConfigDatabase(const QString& name = configDatabaseName);
+    // Creates a company data database with that costing method and registers it (database
+    // list, company, company configuration) in the configuration database.
+    void createCompanyDatabase(const QString& name, int costingMethod);
+
+private:
+    void createDatabase(const QString& name);
+    std::unique_ptr<TDatabase> connect(const QString& alias, const QString& database);
+    void installProcedures(TDatabase& database, const QString& resource, const QStringList& names);
+
+    QString serverName_;
+};
+
+} // namespace db::schema
