@@ -1,13 +1,19 @@
 #include "admin/AdminTool.h"
 
+#include "admin/CalculateCommand.h"
+#include "admin/DemoCompany.h"
 #include "admin/UsageError.h"
+#include "costing/avg/procedures/AvgProcedures.h"
 #include "db/DatabaseError.h"
 #include "db/ServerName.h"
 #include "db/TDatabase.h"
 #include "db/TSQLScript.h"
 #include "db/TStoredProc.h"
 #include "db/embedded/EmbeddedServer.h"
+#include "db/schema/SchemaInstaller.h"
 
+#include <QDate>
+#include <QElapsedTimer>
 #include <QFile>
 
 namespace {
@@ -34,8 +40,8 @@ db::DataType parseType(const QString& name) {
         return db::DataType::String;
     if (name == QLatin1String("datetime"))
         return db::DataType::DateTime;
-    throw UsageError(QStringLiteral("unknown parameter type '%1' (integer, string or datetime)")
-                         .arg(name));
+    throw UsageError(
+        QStringLiteral("unknown parameter type '%1' (integer, string or datetime)").arg(name));
 }
 
 // Sets a parameter from the text of the command line in the given type.
@@ -106,7 +112,13 @@ QString AdminTool::usage() {
     return QStringLiteral(
         "usage: stockcost-admin [--server NAME] COMMAND ...\n"
         "\n"
-        "  init DIR                        create an empty embedded server in DIR\n"
+        "  init DIR                        create an embedded server in DIR with the\n"
+        "                                  configuration database TRQ_CONFIG; with --server\n"
+        "                                  naming a SQL Server and no DIR, TRQ_CONFIG there\n"
+        "  create-company DB [--method N]  create a company data database (costing method N,\n"
+        "                                  default 1) and register it in TRQ_CONFIG\n"
+        "  install DB                      install (or install again) the average costing's\n"
+        "                                  server procedures into the company database DB\n"
         "  sql DB TEXT                     run a statement or batch on database DB\n"
         "  script DB FILE [--param NAME=TYPE:VALUE]... [--dry-run]\n"
         "                                  run a script file (TYPE: integer, string, datetime);\n"
@@ -115,6 +127,13 @@ QString AdminTool::usage() {
         "                                  call a stored procedure; @NAME=VALUE passes an input\n"
         "                                  (VALUE may be TYPE:VALUE), a bare @NAME or\n"
         "                                  @NAME:TYPE receives an output (string by default)\n"
+        "  demo DB [--year Y] [--products N] [--seed S]\n"
+        "                                  fill the empty company DB with a year of documents\n"
+        "                                  (default: this year, 200 products, seed 1)\n"
+        "  calculate DB --year Y [--from-month M] [--product CODE]\n"
+        "                                  run the average-cost calculation of year Y from\n"
+        "                                  month M (default 1) through December, for one\n"
+        "                                  product or all, and record the calculation date\n"
         "\n"
         "The server is --server NAME, else the first line of Server.Dat, else the default.\n"
         "Server names: embedded:DIR for the embedded engine, otherwise a SQL Server name.\n");
@@ -150,12 +169,20 @@ int AdminTool::dispatch() {
     const auto command = args.takeFirst();
     if (command == QLatin1String("init"))
         return init(args);
+    if (command == QLatin1String("create-company"))
+        return createCompany(args);
+    if (command == QLatin1String("install"))
+        return install(args);
     if (command == QLatin1String("sql"))
         return sql(args);
     if (command == QLatin1String("script"))
         return script(args);
     if (command == QLatin1String("call"))
         return call(args);
+    if (command == QLatin1String("demo"))
+        return demo(args);
+    if (command == QLatin1String("calculate"))
+        return calculate(args);
     if (command == QLatin1String("help") || command == QLatin1String("--help")) {
         out_ << usage();
         return 0;
@@ -164,21 +191,63 @@ int AdminTool::dispatch() {
 }
 
 std::unique_ptr<db::TDatabase> AdminTool::connect(const QString& database) {
-    const auto server = server_.isEmpty() ? db::configuredServerName() : server_;
+    const auto server = serverName();
     auto connection = std::make_unique<db::TDatabase>(adminAlias);
-    connection->params() = QStringList{
-        QStringLiteral("DATABASE NAME=") + database, QStringLiteral("SERVER NAME=") + server,
-        QStringLiteral("USER NAME=trq"), QStringLiteral("SQLPASSTHRU MODE=SHARED AUTOCOMMIT"),
-        QStringLiteral("MAX QUERY TIME=2400"), QStringLiteral("PASSWORD=quartzen")};
+    connection->params() = QStringList{QStringLiteral("DATABASE NAME=") + database,
+                                       QStringLiteral("SERVER NAME=") + server,
+                                       QStringLiteral("USER NAME=trq"),
+                                       QStringLiteral("SQLPASSTHRU MODE=SHARED AUTOCOMMIT"),
+                                       QStringLiteral("MAX QUERY TIME=2400"),
+                                       QStringLiteral("PASSWORD=quartzen")};
     connection->open();
     return connection;
 }
 
 int AdminTool::init(const QStringList& args) {
+    // On a SQL Server named by --server only the configuration database is created.
+    if (args.isEmpty() && !server_.isEmpty() && !db::isEmbeddedServerName(server_)) {
+        db::schema::SchemaInstaller(server_).createConfigDatabase();
+        out_ << server_ << "\n";
+        return 0;
+    }
     if (args.size() != 1)
         throw UsageError(QStringLiteral("init: expects one directory"));
     db::EmbeddedServer::create(args[0]);
-    out_ << db::embeddedServerPrefix << args[0] << "\n";
+    const auto server = db::embeddedServerPrefix + args[0];
+    db::schema::SchemaInstaller(server).createConfigDatabase();
+    out_ << server << "\n";
+    return 0;
+}
+
+int AdminTool::createCompany(const QStringList& args) {
+    if (args.isEmpty())
+        throw UsageError(QStringLiteral("create-company: expects a database name"));
+    int method = 1;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--method") && i + 1 < args.size()) {
+            bool ok = false;
+            method = args[++i].toInt(&ok);
+            if (!ok || method < 1 || method > 4)
+                throw UsageError(QStringLiteral("--method expects 1, 2, 3 or 4"));
+        } else {
+            throw UsageError(
+                QStringLiteral("create-company: unexpected argument '%1'").arg(args[i]));
+        }
+    }
+    db::schema::SchemaInstaller(serverName()).createCompanyDatabase(args[0], method);
+    return 0;
+}
+
+QString AdminTool::serverName() const {
+    return server_.isEmpty() ? db::configuredServerName() : server_;
+}
+
+int AdminTool::install(const QStringList& args) {
+    if (args.size() != 1)
+        throw UsageError(QStringLiteral("install: expects a database name"));
+    auto database = connect(args[0]);
+    costing::installAvgProcedures(*database);
+    out_ << "installed " << costing::avgProcedureNames().join(QStringLiteral(", ")) << "\n";
     return 0;
 }
 
@@ -247,8 +316,8 @@ int AdminTool::call(const QStringList& args) {
             throw UsageError(QStringLiteral("call: parameters start with '@', not '%1'").arg(arg));
         const auto equals = arg.indexOf('=');
         if (equals > 0) {
-            auto& param = procedure.addParam(arg.left(equals), db::DataType::Unknown,
-                                             db::ParamKind::Input);
+            auto& param =
+                procedure.addParam(arg.left(equals), db::DataType::Unknown, db::ParamKind::Input);
             setValueFromArgument(param, arg.mid(equals + 1));
         } else {
             const auto colon = arg.indexOf(':');
@@ -263,4 +332,66 @@ int AdminTool::call(const QStringList& args) {
         out_ << name << "=" << formatValue(procedure.paramByName(name).value()) << "\n";
     out_ << "Result=" << procedure.paramByName(QStringLiteral("Result")).asInteger() << "\n";
     return 0;
+}
+
+int AdminTool::demo(const QStringList& args) {
+    if (args.isEmpty() || args[0].startsWith(QLatin1String("--")))
+        throw UsageError(QStringLiteral("demo: expects a database name"));
+    DemoCompany::Options options;
+    options.year = QDate::currentDate().year();
+    const auto number = [](const QString& option, const QString& text, qint64 low, qint64 high) {
+        bool ok = false;
+        const auto value = text.toLongLong(&ok);
+        if (!ok || value < low || value > high)
+            throw UsageError(QStringLiteral("%1 expects a whole number from %2 to %3, not '%4'")
+                                 .arg(option)
+                                 .arg(low)
+                                 .arg(high)
+                                 .arg(text));
+        return value;
+    };
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const auto& option = args[i];
+        if (option != QLatin1String("--year") && option != QLatin1String("--products") &&
+            option != QLatin1String("--seed"))
+            throw UsageError(QStringLiteral("demo: unexpected argument '%1'").arg(option));
+        if (i + 1 >= args.size())
+            throw UsageError(QStringLiteral("%1 needs a value").arg(option));
+        const auto& text = args[++i];
+        if (option == QLatin1String("--year")) {
+            options.year = static_cast<int>(
+                number(option, text, DemoCompany::minimumYear, DemoCompany::maximumYear));
+        } else if (option == QLatin1String("--products")) {
+            options.products = static_cast<int>(
+                number(option, text, DemoCompany::minimumProducts, DemoCompany::maximumProducts));
+        } else {
+            bool ok = false;
+            options.seed = text.toULongLong(&ok);
+            if (!ok)
+                throw UsageError(
+                    QStringLiteral("--seed expects a whole number from 0, not '%1'").arg(text));
+        }
+    }
+
+    auto database = connect(args[0]);
+    QElapsedTimer timer;
+    timer.start();
+    DemoCompany company(*database, options);
+    company.generate();
+    out_ << QStringLiteral("%1: year %2, %3 products, seed %4: %5 rows, %6 document lines, %7 s\n")
+                .arg(args[0])
+                .arg(options.year)
+                .arg(options.products)
+                .arg(options.seed)
+                .arg(company.totalRows())
+                .arg(company.documentLines())
+                .arg(static_cast<double>(timer.elapsed()) / 1000.0, 0, 'f', 2);
+    return 0;
+}
+
+int AdminTool::calculate(const QStringList& args) {
+    CalculateCommand command(CalculateCommand::parse(args), out_,
+                             CalculateCommand::stdoutIsTerminal());
+    auto database = connect(command.databaseName());
+    return command.run(database->databaseName());
 }

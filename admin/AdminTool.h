@@ -24,10 +24,15 @@ public:
 private:
     int dispatch();
     int init(const QStringList& args);
+    int createCompany(const QStringList& args);
+    int install(const QStringList& args);
     int sql(const QStringList& args);
     int script(const QStringList& args);
     int call(const QStringList& args);
+    int demo(const QStringList& args);
+    int calculate(const QStringList& args);
 
+    QString serverName() const;
     // A connection to a database of the chosen server, with the suite's login.
     std::unique_ptr<db::TDatabase> connect(const QString& database);
 

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Startup.h"
+#include "costing/avg/procedures/AvgProcedures.h"
 #include "data/Dm_Config.h"
 #include "data/ProgramExit.h"
 #include "data/U_DM.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     }
 
     db::schema::registerSuiteProcedures();
+    costing::registerAvgProcedures();
     try {
         TDM dm;
         TDMConfig dmConfig;

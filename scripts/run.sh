@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything, creates an embedded demo server in demo/server
-# and shows what it holds.
+# Installs what is missing, builds everything, creates an embedded demo server in demo/ with a
+# demo company DEMO (average cost, a year of documents) and opens the average-cost window on
+# it. Without a display ($DISPLAY empty) it runs the same calculation on the terminal instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$(nproc)"
-admin=build/default/admin/stockcost-admin
+admin=$PWD/build/default/admin/stockcost-admin
+program=$PWD/build/default/app/stockcost
+year=$(date +%Y)
 
-mkdir -p demo
-server=$("$admin" init demo/server)
-echo "$server" >demo/Server.Dat
-echo "Embedded server: $server (written to demo/Server.Dat)"
+rm -rf demo
+mkdir demo
 cd demo
-"../$admin" sql master "Select Name From SysDatabases Order By Name"
+server=$("$admin" init server)
+echo "$server" >Server.Dat
+"$admin" create-company DEMO
+"$admin" demo DEMO --year "$year"
+echo "Embedded server $server (demo/Server.Dat), company DEMO, year $year"
+
+if [ -n "${DISPLAY:-}" ]; then
+    # Menu entry 1, user 1 (granted), company DEMO, start mode 1: the window.
+    exec "$program" 1 1 DEMO - 1
+else
+    exec "$admin" calculate DEMO --year "$year"
+fi

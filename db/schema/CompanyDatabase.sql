@@ -537,6 +537,10 @@ Create Index ProductOnhand_BalanceYear_PeriodNo_Product On ProductOnhand (Balanc
 Go
 Create Index ProductCostAVG_BalanceYear_PeriodNo On ProductCostAVG (BalanceYear, PeriodNo)
 Go
+Create Index ProductCostAVG_ProductUnits_BalanceYear On ProductCostAVG (ProductUnits, BalanceYear)
+Go
+Create Index ProductCostAVG_Product_BalanceYear_PeriodNo On ProductCostAVG (Product, BalanceYear, PeriodNo)
+Go
 Create Index imhd_imdate On imhd (imdate)
 Go
 Create Index imdt_Product On imdt (Product)

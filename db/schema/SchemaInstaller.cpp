@@ -8,6 +8,8 @@
 
 #include <QDate>
 
+#include <map>
+
 namespace db::schema {
 
 namespace {
@@ -27,6 +29,12 @@ void run(const QString& alias, const QString& sql,
             param.setAsInteger(value.toLongLong());
     }
     query.execSql();
+}
+
+// The installers added by the layers above, by name.
+std::map<QString, SchemaInstaller::ProcedureInstaller>& companyProcedureInstallers() {
+    static std::map<QString, SchemaInstaller::ProcedureInstaller> installers;
+    return installers;
 }
 
 qint64 nextId(const QString& alias, const QString& table) {
@@ -73,6 +81,10 @@ void SchemaInstaller::installProcedures(TDatabase& database, const QString& reso
     executeBatches(database.databaseName(), sqlResource(resource));
 }
 
+void SchemaInstaller::addCompanyProcedures(const QString& name, ProcedureInstaller installer) {
+    companyProcedureInstallers()[name] = std::move(installer);
+}
+
 void SchemaInstaller::createConfigDatabase(const QString& name) {
     createDatabase(name);
     auto config = connect(configAlias, name);
@@ -114,6 +126,8 @@ void SchemaInstaller::createCompanyDatabase(const QString& name, int costingMeth
         {{"Method", costingMethod}});
     installProcedures(*company, QStringLiteral(":/schema/CompanyProcedures.sql"),
                       {QStringLiteral("ServerTime")});
+    for (const auto& [installerName, install] : companyProcedureInstallers())
+        install(*company);
 
     auto config = connect(configAlias, configDatabaseName);
     const auto companyId = nextId(configAlias, QStringLiteral("Company"));

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace db {
@@ -32,6 +33,12 @@ public:
     // Creates a company data database with that costing method and registers it (database
     // list, company, company configuration) in the configuration database.
     void createCompanyDatabase(const QString& name, int costingMethod);
+
+    // Installs procedures of a layer above this one (the costing's) into a new company data
+    // database; every installer added runs for each company created afterwards. Adding one
+    // under a name again replaces it.
+    using ProcedureInstaller = std::function<void(TDatabase& company)>;
+    static void addCompanyProcedures(const QString& name, ProcedureInstaller installer);
 
 private:
     void createDatabase(const QString& name);

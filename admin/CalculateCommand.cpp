@@ -1,0 +1,170 @@
+#include "admin/CalculateCommand.h"
+
+#include "admin/TerminalProgress.h"
+#include "admin/UsageError.h"
+#include "costing/avg/AvgMonthRun.h"
+#include "costing/avg/AvgSql.h"
+#include "db/TQuery.h"
+#include "db/TSQLScript.h"
+#include "db/TStoredProc.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+int wholeNumber(const QString& option, const QString& text, int low, int high) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        throw UsageError(QStringLiteral("%1 expects a whole number from %2 to %3, not '%4'")
+                             .arg(option)
+                             .arg(low)
+                             .arg(high)
+                             .arg(text));
+    return value;
+}
+
+QDateTime serverTime(const QString& databaseName) {
+    db::TStoredProc procedure(QStringLiteral("SpServerTime"), databaseName,
+                              QStringLiteral("ServerTime"));
+    procedure.addParam(QStringLiteral("@ServerTime"), db::DataType::DateTime,
+                       db::ParamKind::Output);
+    procedure.execProc();
+    return procedure.paramByName(QStringLiteral("@ServerTime")).asDateTime();
+}
+
+QString methodName(int method) {
+    switch (method) {
+    case 2:
+        return QStringLiteral("moving average");
+    case 3:
+        return QStringLiteral("FIFO");
+    case 4:
+        return QStringLiteral("LIFO");
+    default:
+        return QStringLiteral("none");
+    }
+}
+
+} // namespace
+
+CalculateCommand::Options CalculateCommand::parse(const QStringList& args) {
+    if (args.isEmpty() || args[0].startsWith(QLatin1String("--")))
+        throw UsageError(QStringLiteral("calculate: expects a database name"));
+    Options options;
+    options.database = args[0];
+    bool hasYear = false;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const auto& option = args[i];
+        if (i + 1 >= args.size())
+            throw UsageError(QStringLiteral("calculate: %1 needs a value").arg(option));
+        const auto& value = args[++i];
+        if (option == QLatin1String("--year")) {
+            options.year = wholeNumber(option, value, 1753, 9999);
+            hasYear = true;
+        } else if (option == QLatin1String("--from-month")) {
+            options.fromMonth = wholeNumber(option, value, 1, 12);
+        } else if (option == QLatin1String("--product")) {
+            options.product = value;
+        } else {
+            throw UsageError(QStringLiteral("calculate: unexpected argument '%1'").arg(option));
+        }
+    }
+    if (!hasYear)
+        throw UsageError(QStringLiteral("calculate: --year is required"));
+    return options;
+}
+
+bool CalculateCommand::stdoutIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(fileno(stdout)) != 0;
+#endif
+}
+
+CalculateCommand::CalculateCommand(Options options, QTextStream& out, bool interactive)
+    : options_(std::move(options)), out_(out), interactive_(interactive) {}
+
+int CalculateCommand::run(const QString& databaseName) {
+    checkCostingMethod(databaseName);
+
+    db::TSQLScript create(QStringLiteral("SQLCreate"));
+    create.setDatabaseName(databaseName);
+    create.setSql(costing::avgSql(create.name(), databaseName));
+    create.execute();
+    checkProcedures(databaseName);
+
+    const auto runStart = serverTime(databaseName);
+    TerminalProgress progress(out_, interactive_);
+    AvgMonthRun monthRun(progress, databaseName);
+    monthRun.setCompanyDatabase(options_.database);
+    monthRun.setProductFilter(options_.product);
+    try {
+        for (int month = options_.fromMonth; month <= 12; ++month) {
+            progress.beginMonth(options_.year, month);
+            monthRun.CalculateProdAVGMonth(options_.year, month);
+        }
+    } catch (...) {
+        // The error is reported on a line of its own.
+        progress.finish();
+        throw;
+    }
+    progress.finish();
+
+    db::TSQLScript updateCalDate(QStringLiteral("SQLUpdateCalDate"));
+    updateCalDate.setDatabaseName(databaseName);
+    updateCalDate.setSql(costing::avgSql(updateCalDate.name(), databaseName));
+    updateCalDate.param(QStringLiteral("CalYear")).setAsInteger(options_.year);
+    updateCalDate.param(QStringLiteral("CalDate")).setAsDateTime(runStart);
+    updateCalDate.execute();
+
+    out_ << QStringLiteral("%1: calculated %2, months %3 to 12%4, in %5 s\n")
+                .arg(options_.database)
+                .arg(options_.year)
+                .arg(options_.fromMonth)
+                .arg(options_.product.isEmpty()
+                         ? QString()
+                         : QStringLiteral(", product %1").arg(options_.product))
+                .arg(progress.elapsedSeconds(), 0, 'f', 1);
+    out_.flush();
+    return 0;
+}
+
+void CalculateCommand::checkCostingMethod(const QString& databaseName) {
+    db::TQuery config(QStringLiteral("QConfig"), databaseName,
+                      QStringLiteral("Select CalStockMethod From Config Where Id = 1"));
+    config.open();
+    const int method = config.isEmpty()
+                           ? 0
+                           : int(config.fieldByName(QStringLiteral("CalStockMethod")).asInteger());
+    if (method != 1)
+        throw std::runtime_error(
+            QStringLiteral("%1 uses costing method %2 (%3); calculate runs average cost "
+                           "(method 1) only")
+                .arg(options_.database)
+                .arg(method)
+                .arg(methodName(method))
+                .toStdString());
+}
+
+void CalculateCommand::checkProcedures(const QString& databaseName) {
+    db::TQuery check(QStringLiteral("QChkProcedure"), databaseName,
+                     costing::avgSql(QStringLiteral("QChkProcedure"), databaseName));
+    check.open();
+    if (check.isEmpty())
+        return;
+    QStringList missing;
+    for (; !check.eof(); check.next())
+        missing << check.fieldByName(QStringLiteral("ProcedureName")).asString();
+    throw std::runtime_error(QStringLiteral("%1 lacks the procedures %2 (stockcost-admin install)")
+                                 .arg(options_.database, missing.join(QStringLiteral(", ")))
+                                 .toStdString());
+}

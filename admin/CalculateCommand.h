@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+// stockcost-admin calculate: the average-cost calculation of a year, from a start month
+// through December, without a window, as the window runs it. It refuses a company with
+// another costing method and a company that lacks a procedure, records the calculation date
+// as the window does, and shows its progress on a terminal line. Errors are raised.
+class CalculateCommand {
+public:
+    struct Options {
+        QString database;
+        int year = 0;
+        int fromMonth = 1;
+        QString product;
+    };
+
+    // Reads "DB --year Y [--from-month M] [--product CODE]"; raises UsageError.
+    static Options parse(const QStringList& args);
+
+    // interactive: the output is a terminal, so the progress line is rewritten in place.
+    CalculateCommand(Options options, QTextStream& out, bool interactive);
+
+    const QString& databaseName() const { return options_.database; }
+
+    // Runs on the open connection with that alias. 0 when every month was calculated.
+    int run(const QString& databaseName);
+
+    // Standard output is a terminal (not a file or a pipe).
+    static bool stdoutIsTerminal();
+
+private:
+    void checkCostingMethod(const QString& databaseName);
+    void checkProcedures(const QString& databaseName);
+
+    Options options_;
+    QTextStream& out_;
+    bool interactive_;
+};

@@ -1,0 +1,1 @@
+Select CalculateCostDate From Config

@@ -1,0 +1,2 @@
+Update Config
+Set CalculateCostLastYear = :CalYear, CalculateCostDate = :CalDate

@@ -1,0 +1,187 @@
+// The real programs on a generated demo company: stockcost-admin calculate as cron runs it, and
+// stockcost's window calculating by itself at its daily time.
+#include "TempServer.h"
+#include "db/TDatabase.h"
+#include "db/embedded/EmbeddedConnection.h"
+#include "db/embedded/EmbeddedProcedures.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+namespace {
+
+struct Finished {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QProcessEnvironment unattendedEnvironment(const QString& workingDir) {
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("STOCKCOST_UNATTENDED"), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), workingDir);
+    return env;
+}
+
+// Year-to-date average times the line's fraction, to four decimals, in every issue line of the
+// year whose product was calculated in the line's month (it has ledger rows for that month).
+const QString wronglyPricedIssues =
+    QStringLiteral("Select Count(*) From Isdt D "
+                   "Where Year(D.IsDate) = %1 "
+                   "And Exists (Select * From ProductCostAVG L Where L.Product = D.Product "
+                   "            And L.BalanceYear = %1 And L.PeriodNo = Month(D.IsDate)) "
+                   "And Abs(IsNull(D.Price, -1) - Round(D.Fraction * "
+                   "    (Select Case When Sum(A.PurcQnty) = 0 Then 0 "
+                   "            Else Round(Sum(IsNull(A.PurcAmount, 0)) / Sum(A.PurcQnty), 4) End "
+                   "     From ProductCostAVG A Where A.Product = D.Product And A.BalanceYear = %1 "
+                   "     And A.PeriodNo <= Month(D.IsDate)), 4)) > 0.00005");
+const QString checkedIssues =
+    QStringLiteral("Select Count(*) From Isdt D Where Year(D.IsDate) = %1 "
+                   "And Exists (Select * From ProductCostAVG L Where L.Product = D.Product "
+                   "            And L.BalanceYear = %1 And L.PeriodNo = Month(D.IsDate))");
+
+} // namespace
+
+class AvgEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(admin({"init", server.directory()}).exitCode, 0);
+        ASSERT_EQ(admin({"create-company", "DEMO"}).exitCode, 0);
+        const auto demo =
+            admin({"demo", "DEMO", "--year", QString::number(year), "--products", "20"});
+        ASSERT_EQ(demo.exitCode, 0) << demo.err.toStdString();
+    }
+
+    Finished admin(const QStringList& args) {
+        QProcess process;
+        process.setProcessEnvironment(unattendedEnvironment(work.path()));
+        process.setWorkingDirectory(work.path());
+        process.start(QStringLiteral(STOCKCOST_ADMIN_PATH),
+                      QStringList{"--server", server.serverName()} + args);
+        Finished run;
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        run.exitCode = process.exitCode();
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+    // The single value "stockcost-admin sql" prints under its header.
+    QString value(const QString& sql) {
+        const auto run = admin({"sql", "DEMO", sql});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return run.out.section('\n', 1, 1);
+    }
+    QString wrongAndChecked() {
+        return value(wronglyPricedIssues.arg(year)) + "/" +
+               (value(checkedIssues.arg(year)).toInt() > 0 ? "some" : "none");
+    }
+
+    TempServer server;
+    QTemporaryDir work;
+    int year = 2024;
+};
+
+TEST_F(AvgEndToEnd, CalculateCostsTheYearAndRecordsIt) {
+    const auto run = admin({"calculate", "DEMO", "--year", "2024"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    // Not a terminal: a line for each finished phase of each month, then the summary.
+    const auto lines = run.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 37) << run.out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("2024-01  phase 1/3  ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[35].startsWith("2024-12  phase 3/3  ")) << lines[35].toStdString();
+    EXPECT_FALSE(run.out.contains('\r'));
+    EXPECT_TRUE(lines[36].startsWith("DEMO: calculated 2024, months 1 to 12, in "));
+
+    EXPECT_EQ(wrongAndChecked(), "0/some");
+    EXPECT_EQ(value("Select CalculateCostLastYear From Config"), "2024");
+    const auto recorded =
+        QDateTime::fromString(value("Select CalculateCostDate From Config"), "yyyy-MM-dd HH:mm:ss");
+    EXPECT_LT(std::abs(recorded.secsTo(QDateTime::currentDateTime())), 120);
+}
+
+TEST_F(AvgEndToEnd, RefusalsAndFailuresExitWithTheirError) {
+    const auto usage = admin({"calculate", "DEMO", "--from-month", "13"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_EQ(admin({"calculate", "DEMO"}).exitCode, 2) << "the year is required";
+
+    ASSERT_EQ(admin({"create-company", "FIFO3", "--method", "3"}).exitCode, 0);
+    const auto fifo = admin({"calculate", "FIFO3", "--year", "2024"});
+    EXPECT_EQ(fifo.exitCode, 1);
+    EXPECT_TRUE(fifo.err.contains("costing method 3")) << fifo.err.toStdString();
+
+    // A table the write-back needs has gone: the run stops with the server's error.
+    ASSERT_EQ(admin({"sql", "DEMO", "Alter Table Ridt Rename To RidtAway"}).exitCode, 0);
+    const auto failed = admin({"calculate", "DEMO", "--year", "2024"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(failed.err.contains("Ridt")) << failed.err.toStdString();
+    EXPECT_TRUE(failed.out.startsWith("2024-01  phase 1/3")) << failed.out.toStdString();
+    EXPECT_EQ(value("Select IsNull(CalculateCostLastYear, 0) From Config"), "0");
+    ASSERT_EQ(admin({"sql", "DEMO", "Alter Table RidtAway Rename To Ridt"}).exitCode, 0);
+
+    {
+        db::TDatabase connection(QStringLiteral("AVGENDTOEND"));
+        connection.params() = server.connectionParams(QStringLiteral("DEMO"));
+        db::EmbeddedProcedures::uninstall(
+            dynamic_cast<db::EmbeddedConnection&>(connection.connection()),
+            QStringLiteral("CALCULATE_WorkOrderAVG"));
+    }
+    const auto missing = admin({"calculate", "DEMO", "--year", "2024"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("lacks the procedures CALCULATE_WorkOrderAVG"))
+        << missing.err.toStdString();
+    EXPECT_TRUE(missing.out.isEmpty());
+    EXPECT_EQ(value("Select IsNull(CalculateCostLastYear, 0) From Config"), "0");
+}
+
+class AvgEndToEndThisYear : public AvgEndToEnd {
+protected:
+    void SetUp() override {
+        // The window calculates the year of the workstation's clock.
+        year = QDate::currentDate().year();
+        AvgEndToEnd::SetUp();
+    }
+};
+
+TEST_F(AvgEndToEndThisYear, TheWindowCalculatesAtItsDailyTime) {
+    QFile serverDat(QDir(work.path()).filePath("Server.Dat"));
+    ASSERT_TRUE(serverDat.open(QIODevice::WriteOnly));
+    serverDat.write(server.serverName().toUtf8() + "\n");
+    serverDat.close();
+
+    // Seconds ahead, written with its seconds so it cannot round to a minute already begun.
+    const auto at = QTime::currentTime().addSecs(6).toString("HH:mm:ss");
+    if (at < QTime::currentTime().toString("HH:mm:ss"))
+        GTEST_SKIP() << "too close to midnight";
+    QProcess program;
+    program.setProcessEnvironment(unattendedEnvironment(work.path()));
+    program.setWorkingDirectory(work.path());
+    program.start(QStringLiteral(STOCKCOST_PROGRAM_PATH), {"1", "1", "DEMO", "-", "1", "-", at});
+    ASSERT_TRUE(program.waitForStarted());
+
+    QElapsedTimer waited;
+    waited.start();
+    QString recordedYear;
+    while (waited.elapsed() < 90000 && program.state() == QProcess::Running) {
+        QThread::msleep(500);
+        recordedYear = value("Select IsNull(CalculateCostLastYear, 0) From Config");
+        if (recordedYear != "0")
+            break;
+    }
+    // The window stays open after its run, waiting for the next day.
+    EXPECT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().toStdString();
+    program.kill();
+    program.waitForFinished();
+    EXPECT_EQ(recordedYear, QString::number(year));
+    EXPECT_EQ(wrongAndChecked(), "0/some");
+}
