@@ -339,17 +339,6 @@ int AdminTool::demo(const QStringList& args) {
         throw UsageError(QStringLiteral("demo: expects a database name"));
     DemoCompany::Options options;
     options.year = QDate::currentDate().year();
-    const auto number = [](const QString& option, const QString& text, qint64 low, qint64 high) {
-        bool ok = false;
-        const auto value = text.toLongLong(&ok);
-        if (!ok || value < low || value > high)
-            throw UsageError(QStringLiteral("%1 expects a whole number from %2 to %3, not '%4'")
-                                 .arg(option)
-                                 .arg(low)
-                                 .arg(high)
-                                 .arg(text));
-        return value;
-    };
     for (qsizetype i = 1; i < args.size(); ++i) {
         const auto& option = args[i];
         if (option != QLatin1String("--year") && option != QLatin1String("--products") &&
@@ -359,11 +348,11 @@ int AdminTool::demo(const QStringList& args) {
             throw UsageError(QStringLiteral("%1 needs a value").arg(option));
         const auto& text = args[++i];
         if (option == QLatin1String("--year")) {
-            options.year = static_cast<int>(
-                number(option, text, DemoCompany::minimumYear, DemoCompany::maximumYear));
+            options.year = static_cast<int>(wholeNumberOption(
+                option, text, DemoCompany::minimumYear, DemoCompany::maximumYear));
         } else if (option == QLatin1String("--products")) {
-            options.products = static_cast<int>(
-                number(option, text, DemoCompany::minimumProducts, DemoCompany::maximumProducts));
+            options.products = static_cast<int>(wholeNumberOption(
+                option, text, DemoCompany::minimumProducts, DemoCompany::maximumProducts));
         } else {
             bool ok = false;
             options.seed = text.toULongLong(&ok);

@@ -19,18 +19,6 @@
 
 namespace {
 
-int wholeNumber(const QString& option, const QString& text, int low, int high) {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < low || value > high)
-        throw UsageError(QStringLiteral("%1 expects a whole number from %2 to %3, not '%4'")
-                             .arg(option)
-                             .arg(low)
-                             .arg(high)
-                             .arg(text));
-    return value;
-}
-
 QDateTime serverTime(const QString& databaseName) {
     db::TStoredProc procedure(QStringLiteral("SpServerTime"), databaseName,
                               QStringLiteral("ServerTime"));
@@ -67,10 +55,10 @@ CalculateCommand::Options CalculateCommand::parse(const QStringList& args) {
             throw UsageError(QStringLiteral("calculate: %1 needs a value").arg(option));
         const auto& value = args[++i];
         if (option == QLatin1String("--year")) {
-            options.year = wholeNumber(option, value, 1753, 9999);
+            options.year = static_cast<int>(wholeNumberOption(option, value, 1753, 9999));
             hasYear = true;
         } else if (option == QLatin1String("--from-month")) {
-            options.fromMonth = wholeNumber(option, value, 1, 12);
+            options.fromMonth = static_cast<int>(wholeNumberOption(option, value, 1, 12));
         } else if (option == QLatin1String("--product")) {
             options.product = value;
         } else {

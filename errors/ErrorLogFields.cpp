@@ -1,5 +1,7 @@
 #include "errors/ErrorLogFields.h"
 
+#include "db/Text.h"
+
 #include "errors/MessageTranslation.h"
 #include "platform/Workstation.h"
 
@@ -8,7 +10,7 @@ namespace errors {
 ErrorLogFields ErrorLogFields::fromWorkstation(const QString& computerName,
                                                const std::optional<QString>& loginName) {
     return {computerName.trimmed(),
-            upperCaseAsciiLetters(loginName ? *loginName : QStringLiteral("Unknown"))};
+            db::upperCaseAsciiLetters(loginName ? *loginName : QStringLiteral("Unknown"))};
 }
 
 ErrorLogFields ErrorLogFields::current() {

@@ -1,5 +1,7 @@
 #include "errors/MessageTranslation.h"
 
+#include "db/Text.h"
+
 #include <array>
 
 namespace errors {
@@ -36,26 +38,17 @@ constexpr std::array<Translation, 15> translations{{
 
 } // namespace
 
-QString upperCaseAsciiLetters(const QString& text) {
-    QString result = text;
-    for (QChar& c : result) {
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - u'a' + u'A');
-    }
-    return result;
-}
-
 QString thaiMessageFor(const QString& message) {
-    const QString upper = upperCaseAsciiLetters(message);
+    const QString upper = db::upperCaseAsciiLetters(message);
     for (const Translation& row : translations) {
-        if (upper.contains(upperCaseAsciiLetters(QString::fromUtf16(row.fragment))))
+        if (upper.contains(db::upperCaseAsciiLetters(QString::fromUtf16(row.fragment))))
             return QString::fromUtf16(row.thai);
     }
     return {};
 }
 
 QString composeErrorText(const QString& message) {
-    return thaiMessageFor(message) + u'\r' + upperCaseAsciiLetters(message) + u'\r';
+    return thaiMessageFor(message) + u'\r' + db::upperCaseAsciiLetters(message) + u'\r';
 }
 
 } // namespace errors

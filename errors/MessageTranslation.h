@@ -6,9 +6,6 @@
 // and lays out the text of the error dialog.
 namespace errors {
 
-// The letters a to z become A to Z; every other character, Thai included, is left as it is.
-QString upperCaseAsciiLetters(const QString& text);
-
 // The Thai message of the first table row whose fragment occurs in the message, compared
 // without regard to the case of a to z; empty when no row occurs.
 QString thaiMessageFor(const QString& message);

@@ -1,12 +1,13 @@
+#include "db/Text.h"
 #include "errors/MessageTranslation.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+using db::upperCaseAsciiLetters;
 using errors::composeErrorText;
 using errors::thaiMessageFor;
-using errors::upperCaseAsciiLetters;
 
 namespace {
 
