@@ -25,6 +25,7 @@ TSQLScript::TSQLScript(QString name, Session* session)
 
 void TSQLScript::setSql(const QStringList& lines) {
     sql_ = lines;
+    parsed_.clear();
     params_.rebuild(parameterNames(sql_.join('\n')));
 }
 
@@ -190,7 +191,10 @@ void TSQLScript::send(const QString& text, int lineNo, int statementNo) {
             session_->openDatabase(databaseName_, name_).connection().executeDirect(text);
         return;
     }
-    const auto parsed = parseParameters(text);
+    auto found = parsed_.constFind(text);
+    if (found == parsed_.cend())
+        found = parsed_.insert(text, parseParameters(text));
+    const ParsedStatement& parsed = found.value();
     std::vector<SqlValue> values;
     values.reserve(static_cast<size_t>(parsed.references.size()));
     for (const auto& reference : parsed.references) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "db/DatabaseError.h"
+#include "db/ParamParser.h"
 #include "db/TParams.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -98,6 +100,9 @@ private:
     QChar term_ = '/';
     bool transaction_ = false;
     QStringList sql_;
+    // Statements already split into text and parameter references, by their text: a script
+    // run once per product parses each of its statements once.
+    QHash<QString, ParsedStatement> parsed_;
     TParams params_;
     Notify beforeExec_;
     Notify afterExec_;

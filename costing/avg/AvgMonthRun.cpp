@@ -2,12 +2,18 @@
 
 #include "costing/MonthRunProgress.h"
 #include "costing/avg/AvgSql.h"
+#include "db/Session.h"
+#include "db/TDatabase.h"
 #include "db/Text.h"
+#include "db/TransactionGroup.h"
 
 namespace {
 
 const QString dateTimeFormat = QStringLiteral("dd/MM/yyyy HH:mm");
 const QString dateFormat = QStringLiteral("dd/MM/yyyy");
+// How long the products' work may collect in one transaction before it is committed: long
+// enough that a commit is rare, short enough that other users of the company never wait long.
+constexpr std::chrono::milliseconds transactionSpan{500};
 
 // The three inputs every per-product procedure takes.
 void declareProductParams(db::TStoredProc& procedure) {
@@ -89,11 +95,15 @@ void AvgMonthRun::CalculateProdAVGMonth(int year, int month) {
     progress_.refresh();
 
     // Phase 1: the purchase-side receipts of each product, without production output.
+    db::TransactionGroup receipts(database(), transactionSpan);
     for (; !QProduct.eof(); QProduct.next()) {
         showProduct(month);
+        receipts.begin();
         executeForProduct(SpCALCULATE_AVG1ByProdAndMonth, year, month,
                           QProduct.fieldByName(QStringLiteral("ProdCode")).asString());
+        receipts.end();
     }
+    receipts.commit();
 
     // Phase 2: the work orders, each tree from its root, at the averages of phase 1.
     progress_.setStatus(
@@ -137,9 +147,12 @@ void AvgMonthRun::CalculateProdAVGMonth(int year, int month) {
     progress_.setProgressPosition(position_);
     progress_.setStatus(QStringLiteral("สถานะ : กำลังคำนวณรับคืน (3/3)"));
     progress_.refresh();
+    // A product's ledger rows and its lines' costs change together or not at all.
+    db::TransactionGroup costs(database(), transactionSpan);
     for (; !QProduct.eof(); QProduct.next()) {
         showProduct(month);
         const auto prodCode = QProduct.fieldByName(QStringLiteral("ProdCode")).asString();
+        costs.begin();
         executeForProduct(SpCALCULATE_AVG4ByProdAndWorkAndMonth, year, month, prodCode);
         executeForProduct(SpCALCULATE_AVG2ByProdAndMonth, year, month, prodCode);
         progress_.setStatus(QStringLiteral("สถานะ : กำลังคำนวณรับคืน (3/3) Set Cost In transaction"));
@@ -151,8 +164,14 @@ void AvgMonthRun::CalculateProdAVGMonth(int year, int month) {
             progress_.refresh();
             runForProduct(SQLUpdateCostToMFGFinish, year, month, prodCode);
         }
+        costs.end();
     }
+    costs.commit();
     QProduct.close();
+}
+
+db::TDatabase& AvgMonthRun::database() {
+    return db::Session::defaultSession().openDatabase(databaseName_);
 }
 
 void AvgMonthRun::advance() {

@@ -8,6 +8,10 @@
 
 class MonthRunProgress;
 
+namespace db {
+class TDatabase;
+}
+
 // The average-cost calculation of one month. It clears the month's cost ledger rows, then in
 // three phases has the server procedures rebuild them: the purchase-side receipts of every
 // product, the costs of the month's work orders tree by tree from their roots, and the
@@ -38,6 +42,7 @@ public:
 
 private:
     void loadSql();
+    db::TDatabase& database();
     void advance();
     void showProduct(int month);
     void executeForProduct(db::TStoredProc& procedure, int year, int month,

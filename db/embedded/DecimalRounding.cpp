@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,14 +13,20 @@ namespace db {
 double DecimalRounding::round(double value, int decimals, bool truncate) {
     if (!std::isfinite(value) || value == 0.0)
         return value;
-    // "d.dddddddddddddde+XX": the 15 significant digits of the magnitude and its exponent.
+    // "d.dddddddddddddde+XX": the 15 significant digits of the magnitude and its exponent,
+    // as printf's "%.14e" writes them.
     char text[40];
-    std::snprintf(text, sizeof text, "%.14e", std::fabs(value));
+    const auto written = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                       std::chars_format::scientific, 14);
     char digits[15];
     digits[0] = text[0];
     for (int i = 1; i < 15; ++i)
         digits[i] = text[i + 1];
-    const int exponent = std::atoi(text + 17);
+    int exponent = 0;
+    const char* exponentText = text + 17;
+    if (*exponentText == '+')
+        ++exponentText;
+    std::from_chars(exponentText, written.ptr, exponent);
 
     // The value is 0.d1d2...d15 times 10^(exponent + 1); keep as many digits as the decimals
     // leave.
@@ -35,10 +42,14 @@ double DecimalRounding::round(double value, int decimals, bool truncate) {
         ++mantissa;
     if (mantissa == 0)
         return 0.0;
-    // strtod gives the double nearest to the exact decimal mantissa * 10^-decimals.
+    // The double nearest to the exact decimal mantissa * 10^-decimals, as strtod reads it.
     char result[48];
-    std::snprintf(result, sizeof result, "%llde%d", mantissa, -decimals);
-    const double magnitude = std::strtod(result, nullptr);
+    // A mantissa of at most 15 digits fits in the first half.
+    auto end = std::to_chars(result, result + 24, mantissa).ptr;
+    *end++ = 'e';
+    end = std::to_chars(end, result + sizeof result, -decimals).ptr;
+    double magnitude = 0;
+    std::from_chars(result, end, magnitude);
     return value < 0 ? -magnitude : magnitude;
 }
 

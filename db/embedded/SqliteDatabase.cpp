@@ -12,7 +12,8 @@ SqliteDatabase::~SqliteDatabase() {
 
 void SqliteDatabase::open(const QString& path, bool create) {
     close();
-    int flags = SQLITE_OPEN_READWRITE;
+    // Each connection is used by one thread at a time, so SQLite need not lock it per call.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (create || path.isEmpty())
         flags |= SQLITE_OPEN_CREATE;
     const QByteArray name = path.isEmpty() ? QByteArray(":memory:") : path.toUtf8();

@@ -1,5 +1,8 @@
 -- The company data database as a test or demo installation needs it: every table and column
 -- the costing reads or writes, with indexes on the columns its procedures filter and join on.
+-- The receipt line tables are indexed by product with the columns the costing reads, so that a
+-- product's lines come from one stretch of the index, and on their header with the line total,
+-- so that a document's total is summed from the index alone.
 -- Every Id is an integer key an insert gives explicitly; every other column is nullable or has
 -- a default. Config has no CalculateCost columns: the calculation windows add them.
 -- Batches are separated by lines "Go".
@@ -543,49 +546,49 @@ Create Index ProductCostAVG_Product_BalanceYear_PeriodNo On ProductCostAVG (Prod
 Go
 Create Index imhd_imdate On imhd (imdate)
 Go
-Create Index imdt_Product On imdt (Product)
+Create Index imdt_Product On imdt (Product, imhd, ProductUnits, Quantity, Cost)
 Go
 Create Index imdt_imhd On imdt (imhd)
 Go
 Create Index MRHD_MRDATE On MRHD (MRDATE)
 Go
-Create Index MRDT_Product On MRDT (Product)
+Create Index MRDT_Product On MRDT (Product, MRHD, ProductUnits, Quantity, Total)
 Go
-Create Index MRDT_MRHD On MRDT (MRHD)
+Create Index MRDT_MRHD_Total On MRDT (MRHD, Total)
 Go
 Create Index PCHD_PCDATE On PCHD (PCDATE)
 Go
-Create Index PCDT_Product On PCDT (Product)
+Create Index PCDT_Product On PCDT (Product, PCHD, ProductUnits, Quantity, Total)
 Go
-Create Index PCDT_PCHD On PCDT (PCHD)
+Create Index PCDT_PCHD_Total On PCDT (PCHD, Total)
 Go
 Create Index PRHD_PRDATE On PRHD (PRDATE)
 Go
-Create Index PRDT_Product On PRDT (Product)
+Create Index PRDT_Product On PRDT (Product, PRHD, ProductUnits, Quantity, Total)
 Go
-Create Index PRDT_PRHD On PRDT (PRHD)
+Create Index PRDT_PRHD_Total On PRDT (PRHD, Total)
 Go
 Create Index VCNHD_CDDATE On VCNHD (CDDATE)
 Go
-Create Index VCNDT_Product On VCNDT (Product)
+Create Index VCNDT_Product On VCNDT (Product, VCNHD, ProductUnits, Quantity, Total)
 Go
-Create Index VCNDT_VCNHD On VCNDT (VCNHD)
+Create Index VCNDT_VCNHD_Total On VCNDT (VCNHD, Total)
 Go
 Create Index VDNHD_CDDATE On VDNHD (CDDATE)
 Go
-Create Index VDNDT_Product On VDNDT (Product)
+Create Index VDNDT_Product On VDNDT (Product, VDNHD, ProductUnits, Quantity, Total)
 Go
-Create Index VDNDT_VDNHD On VDNDT (VDNHD)
+Create Index VDNDT_VDNHD_Total On VDNDT (VDNHD, Total)
 Go
 Create Index POSRHD_SRDATE On POSRHD (SRDATE)
 Go
-Create Index POSRDT_Product On POSRDT (Product)
+Create Index POSRDT_Product On POSRDT (Product, POSRHD, ProductUnits, Quantity, Total)
 Go
-Create Index POSRDT_POSRHD On POSRDT (POSRHD)
+Create Index POSRDT_POSRHD_Total On POSRDT (POSRHD, Total)
 Go
 Create Index TranBranchHD_TranDATE On TranBranchHD (TranDATE)
 Go
-Create Index TranBranchDT_Product On TranBranchDT (Product)
+Create Index TranBranchDT_Product On TranBranchDT (Product, TranBranchHD, ProductUnits, Quantity, Total)
 Go
 Create Index TranBranchDT_TranBranchHD On TranBranchDT (TranBranchHD)
 Go
@@ -599,7 +602,7 @@ Create Index ProductAssemblyDt_ProductAssemblyHd On ProductAssemblyDt (ProductAs
 Go
 Create Index SRHD_SRDATE On SRHD (SRDATE)
 Go
-Create Index SRDT_Product On SRDT (Product)
+Create Index SRDT_Product On SRDT (Product, SRHD, ProductUnits, Quantity)
 Go
 Create Index SRDT_SRHD On SRDT (SRHD)
 Go

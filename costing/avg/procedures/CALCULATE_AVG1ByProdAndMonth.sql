@@ -19,8 +19,14 @@ Begin
   Set NoCount On
   Declare @Prod IdNo, @HasOnhand Int, @PQnty Float, @OpeningUnit IdNo, @Frac Int
 
+  -- The product whose code, blanks around it dropped, is the one given: first through the
+  -- index on Code (trailing blanks do not count in the comparison), then, for a code stored
+  -- with leading blanks, by trimming every code.
   --: FindProduct
-  Set @Prod = (Select Id From Product Where LTrim(RTrim(Code)) = LTrim(RTrim(@ProdCode)));
+  Set @Prod = (Select Id From Product Where Code = LTrim(RTrim(@ProdCode)));
+  If @Prod Is Null
+    --: FindProductTrimmed
+    Set @Prod = (Select Id From Product Where LTrim(RTrim(Code)) = LTrim(RTrim(@ProdCode)));
 
   --: ClearMonth
   Delete From ProductCostAVG

@@ -21,8 +21,14 @@ Begin
   Declare @Returns Table (ProductUnits Int, PeriodNo Int, BalanceYear Int,
                           Qnty Float, Amount Money)
 
+  -- The product whose code, blanks around it dropped, is the one given: first through the
+  -- index on Code (trailing blanks do not count in the comparison), then, for a code stored
+  -- with leading blanks, by trimming every code.
   --: FindProduct
-  Set @Prod = (Select Id From Product Where LTrim(RTrim(Code)) = LTrim(RTrim(@ProdCode)));
+  Set @Prod = (Select Id From Product Where Code = LTrim(RTrim(@ProdCode)));
+  If @Prod Is Null
+    --: FindProductTrimmed
+    Set @Prod = (Select Id From Product Where LTrim(RTrim(Code)) = LTrim(RTrim(@ProdCode)));
 
   -- Each month row of the year with a quantity and a value gets its own average per base unit;
   -- rows with a quantity or value of 0 or less keep theirs.

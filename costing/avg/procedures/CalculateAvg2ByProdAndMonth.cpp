@@ -19,6 +19,15 @@ struct ReturnSums {
     std::optional<double> amount;
 };
 
+// The row averages, leaving out rows that already hold theirs. The embedded engine's
+// CostAvg is decimal(28,4), so such a row would be written with the value it has; skipping it
+// saves most of the writes, since the update covers every month of the year.
+QString rowAverages(const ProcedureScript& script) {
+    return script.statement(QStringLiteral("RowAverages")) +
+           QStringLiteral("\n    And (CostAvg Is Null Or CostAvg <> "
+                          "Convert(Decimal(28,4), Convert(Float, PurcAmount) / PurcQnty))");
+}
+
 void add(std::optional<double>& sum, const QVariant& value) {
     if (value.isNull())
         return;
@@ -38,8 +47,8 @@ int CalculateAvg2ByProdAndMonth::run(db::EmbeddedProcedureContext& call) {
     variables.setCharInput(QStringLiteral("@ProdCode"), 20);
     variables.setIntegerInput(QStringLiteral("@Month"));
 
-    variables.execute(script.statement(QStringLiteral("FindProduct")));
-    variables.execute(script.statement(QStringLiteral("RowAverages")));
+    script.findProduct(variables);
+    variables.execute(rowAverages(script));
 
     // Every line is priced before any is added, as the creation script does through its table
     // variable. Keyed by unit, month and year of the ledger row.
@@ -83,7 +92,7 @@ int CalculateAvg2ByProdAndMonth::run(db::EmbeddedProcedureContext& call) {
                                "Values (@Prod, @Unit, @Period, @RowYear, @Qnty, @Amount, 0.00)"));
     }
 
-    variables.execute(script.statement(QStringLiteral("RowAverages")));
+    variables.execute(rowAverages(script));
     return 0;
 }
 

@@ -21,7 +21,7 @@ int CalculateAvgByProdAndMonth::run(db::EmbeddedProcedureContext& call,
     variables.setCharInput(QStringLiteral("@ProdCode"), 20);
     variables.setIntegerInput(QStringLiteral("@Month"));
 
-    variables.execute(script.statement(QStringLiteral("FindProduct")));
+    script.findProduct(variables);
     variables.execute(script.statement(QStringLiteral("ClearMonth")));
     const QVariant month = variables.value(QStringLiteral("@Month"));
     // With production the opening row is only filled in January.

@@ -1,5 +1,7 @@
 #include "costing/avg/procedures/ProcedureScript.h"
 
+#include "costing/avg/procedures/ProcedureVariables.h"
+
 #include "db/DatabaseError.h"
 #include "db/SqlBatches.h"
 
@@ -49,6 +51,12 @@ QString ProcedureScript::statement(const QString& name) const {
         throw db::DatabaseError(QStringLiteral("The creation script of %1 has no statement %2")
                                     .arg(procedureName_, name));
     return found.value();
+}
+
+void ProcedureScript::findProduct(ProcedureVariables& variables) const {
+    variables.execute(statement(QStringLiteral("FindProduct")));
+    if (variables.value(QStringLiteral("@Prod")).isNull())
+        variables.execute(statement(QStringLiteral("FindProductTrimmed")));
 }
 
 } // namespace costing
