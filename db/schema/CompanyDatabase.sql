@@ -2,7 +2,9 @@
 -- the costing reads or writes, with indexes on the columns its procedures filter and join on.
 -- The receipt line tables are indexed by product with the columns the costing reads, so that a
 -- product's lines come from one stretch of the index, and on their header with the line total,
--- so that a document's total is summed from the index alone.
+-- so that a document's total is summed from the index alone; their headers are indexed on Id
+-- and Delflag with the columns the costing reads, so that a line's header is checked (deleted,
+-- in the month) without reading the header row.
 -- Every Id is an integer key an insert gives explicitly; every other column is nullable or has
 -- a default. Config has no CalculateCost columns: the calculation windows add them.
 -- Batches are separated by lines "Go".
@@ -546,11 +548,15 @@ Create Index ProductCostAVG_Product_BalanceYear_PeriodNo On ProductCostAVG (Prod
 Go
 Create Index imhd_imdate On imhd (imdate)
 Go
+Create Index imhd_Id_delflag On imhd (Id, delflag, imdate)
+Go
 Create Index imdt_Product On imdt (Product, imhd, ProductUnits, Quantity, Cost)
 Go
 Create Index imdt_imhd On imdt (imhd)
 Go
 Create Index MRHD_MRDATE On MRHD (MRDATE)
+Go
+Create Index MRHD_Id_Delflag On MRHD (Id, Delflag, MRDATE, DiscAmt1, DiscAmt2, DiscAmt3, Price_IE, TaxRate)
 Go
 Create Index MRDT_Product On MRDT (Product, MRHD, ProductUnits, Quantity, Total)
 Go
@@ -558,11 +564,15 @@ Create Index MRDT_MRHD_Total On MRDT (MRHD, Total)
 Go
 Create Index PCHD_PCDATE On PCHD (PCDATE)
 Go
+Create Index PCHD_Id_Delflag On PCHD (Id, Delflag, PCDATE, DiscAmt1, DiscAmt2, DiscAmt3, Price_IE, TaxRate)
+Go
 Create Index PCDT_Product On PCDT (Product, PCHD, ProductUnits, Quantity, Total)
 Go
 Create Index PCDT_PCHD_Total On PCDT (PCHD, Total)
 Go
 Create Index PRHD_PRDATE On PRHD (PRDATE)
+Go
+Create Index PRHD_Id_Delflag On PRHD (Id, Delflag, PRDATE, DiscAmt1, DiscAmt2, DiscAmt3, Price_IE, TaxRate)
 Go
 Create Index PRDT_Product On PRDT (Product, PRHD, ProductUnits, Quantity, Total)
 Go
@@ -570,11 +580,15 @@ Create Index PRDT_PRHD_Total On PRDT (PRHD, Total)
 Go
 Create Index VCNHD_CDDATE On VCNHD (CDDATE)
 Go
+Create Index VCNHD_Id_Delflag On VCNHD (Id, Delflag, CDDATE, PrHd, DiscAmt1, DiscAmt2, DiscAmt3, Price_IE, TaxRate)
+Go
 Create Index VCNDT_Product On VCNDT (Product, VCNHD, ProductUnits, Quantity, Total)
 Go
 Create Index VCNDT_VCNHD_Total On VCNDT (VCNHD, Total)
 Go
 Create Index VDNHD_CDDATE On VDNHD (CDDATE)
+Go
+Create Index VDNHD_Id_Delflag On VDNHD (Id, Delflag, CDDATE, DiscAmt1, DiscAmt2, DiscAmt3, Price_IE, TaxRate)
 Go
 Create Index VDNDT_Product On VDNDT (Product, VDNHD, ProductUnits, Quantity, Total)
 Go
@@ -582,11 +596,15 @@ Create Index VDNDT_VDNHD_Total On VDNDT (VDNHD, Total)
 Go
 Create Index POSRHD_SRDATE On POSRHD (SRDATE)
 Go
+Create Index POSRHD_Id_Delflag On POSRHD (Id, Delflag, SRDATE, DiscAmt1, DiscAmt2, DiscAmt3, Price_IE, TaxRate)
+Go
 Create Index POSRDT_Product On POSRDT (Product, POSRHD, ProductUnits, Quantity, Total)
 Go
 Create Index POSRDT_POSRHD_Total On POSRDT (POSRHD, Total)
 Go
 Create Index TranBranchHD_TranDATE On TranBranchHD (TranDATE)
+Go
+Create Index TranBranchHD_Id_Delflag On TranBranchHD (Id, Delflag, TranType, TranDATE)
 Go
 Create Index TranBranchDT_Product On TranBranchDT (Product, TranBranchHD, ProductUnits, Quantity, Total)
 Go

@@ -13,10 +13,13 @@ namespace costing {
 
 namespace {
 
-// A statement with its variables turned into '?' markers, and the variables in marker order.
+// A statement with its variables turned into '?' markers, and the variables in marker order;
+// or, for "Set @Variable = expression", the variable and the expression.
 struct BoundText {
     QString sql;
     QStringList names; // lower-case
+    QString assigned;
+    QString expression;
 };
 
 bool isNameStart(QChar c) {
@@ -57,14 +60,27 @@ BoundText bind(const QString& tsql) {
     return bound;
 }
 
-// The texts are fixed, so each is bound once and kept.
+BoundText analyse(const QString& tsql) {
+    static const QRegularExpression assignment(QStringLiteral(R"(^\s*Set\s+(@\w+)\s*=\s*(.*)$)"),
+                                               QRegularExpression::CaseInsensitiveOption |
+                                                   QRegularExpression::DotMatchesEverythingOption);
+    const auto match = assignment.match(tsql);
+    if (!match.hasMatch())
+        return bind(tsql);
+    BoundText bound;
+    bound.assigned = match.captured(1);
+    bound.expression = match.captured(2).trimmed();
+    return bound;
+}
+
+// The texts are fixed, so each is analysed once and kept.
 BoundText boundText(const QString& tsql) {
     static std::mutex mutex;
     static QHash<QString, BoundText> texts;
     std::lock_guard lock(mutex);
     auto found = texts.find(tsql);
     if (found == texts.end())
-        found = texts.insert(tsql, bind(tsql));
+        found = texts.insert(tsql, analyse(tsql));
     return found.value();
 }
 
@@ -138,21 +154,17 @@ void ProcedureVariables::setCharInput(const QString& name, int length) {
 }
 
 db::ResultSet ProcedureVariables::execute(const QString& tsql) {
-    static const QRegularExpression assignment(QStringLiteral(R"(^\s*Set\s+(@\w+)\s*=\s*(.*)$)"),
-                                               QRegularExpression::CaseInsensitiveOption |
-                                                   QRegularExpression::DotMatchesEverythingOption);
-    const auto match = assignment.match(tsql);
-    if (match.hasMatch()) {
-        const QString expression = match.captured(2).trimmed();
+    const BoundText bound = boundText(tsql);
+    if (!bound.assigned.isEmpty()) {
+        const QString& expression = bound.expression;
         // "(Select ...)" alone is a subquery that must give at most one row.
         const bool subquery = expression.startsWith('(') &&
                               closingParenthesis(expression, 0) == expression.size() - 1;
         const QVariant result = subquery ? scalar(expression.mid(1, expression.size() - 2))
                                          : scalar(QStringLiteral("Select ") + expression);
-        set(match.captured(1), typeOf(result), result);
+        set(bound.assigned, typeOf(result), result);
         return {};
     }
-    const BoundText bound = boundText(tsql);
     std::vector<db::SqlValue> params;
     params.reserve(std::size_t(bound.names.size()));
     for (const auto& name : bound.names) {
