@@ -67,7 +67,13 @@ void SchemaInstaller::createDatabase(const QString& name) {
             throw DatabaseError(QStringLiteral("'%1' is not a valid database name").arg(name));
     }
     auto master = connect(installAlias, QStringLiteral("master"));
-    master->connection().executeDirect(QStringLiteral("Create Database ") + name);
+    auto& connection = master->connection();
+    // The suite's databases compare text as Thai, case-insensitively, whatever the server's
+    // default; the embedded engine always does.
+    const QString collation = connection.dialect() == QLatin1String("mssql")
+                                  ? QStringLiteral(" Collate Thai_CI_AS")
+                                  : QString();
+    connection.executeDirect(QStringLiteral("Create Database ") + name + collation);
 }
 
 void SchemaInstaller::installProcedures(TDatabase& database, const QString& resource,

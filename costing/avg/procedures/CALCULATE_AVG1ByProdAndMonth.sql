@@ -17,6 +17,9 @@ Create Procedure CALCULATE_AVG1ByProdAndMonth
 As
 Begin
   Set NoCount On
+  -- An error ends the procedure there, instead of letting the statements after it run on
+  -- what the failed one left undone.
+  Set XAct_Abort On
   Declare @Prod IdNo, @HasOnhand Int, @PQnty Float, @OpeningUnit IdNo, @Frac Int
 
   -- The product whose code, blanks around it dropped, is the one given: first through the
@@ -69,6 +72,8 @@ Begin
     Union All
     -- Purchase-type documents at the net line amount: the line's share of the document
     -- discounts taken off, VAT taken out when the prices include it.
+    -- Price_IE (and TranType below) are named without their table: the suite keeps each in
+    -- one table of the document's pair, which one is not the same in every installation.
     Select P.ProductUnits, P.Qnty,
       P.AmountSign *
       Case When P.Price_IE = 'I'
@@ -92,7 +97,7 @@ Begin
         (Select Convert(Money, Sum(T.Total)) From MRDT T Where T.MRHD = H.Id) As DocTotal,
         Convert(Money, IsNull(H.DiscAmt1, 0) + IsNull(H.DiscAmt2, 0) + IsNull(H.DiscAmt3, 0))
           As Disc,
-        H.Price_IE, H.TaxRate
+        Price_IE, H.TaxRate
       From MRDT D
       Join MRHD H On H.Id = D.MRHD
       Join ProductUnits U On U.Id = D.ProductUnits
@@ -103,7 +108,7 @@ Begin
       Select D.ProductUnits, D.Quantity * U.Fraction, 1, D.Total,
         (Select Convert(Money, Sum(T.Total)) From PCDT T Where T.PCHD = H.Id),
         Convert(Money, IsNull(H.DiscAmt1, 0) + IsNull(H.DiscAmt2, 0) + IsNull(H.DiscAmt3, 0)),
-        H.Price_IE, H.TaxRate
+        Price_IE, H.TaxRate
       From PCDT D
       Join PCHD H On H.Id = D.PCHD
       Join ProductUnits U On U.Id = D.ProductUnits
@@ -114,7 +119,7 @@ Begin
       Select D.ProductUnits, -(D.Quantity * U.Fraction), -1, D.Total,
         (Select Convert(Money, Sum(T.Total)) From PRDT T Where T.PRHD = H.Id),
         Convert(Money, IsNull(H.DiscAmt1, 0) + IsNull(H.DiscAmt2, 0) + IsNull(H.DiscAmt3, 0)),
-        H.Price_IE, H.TaxRate
+        Price_IE, H.TaxRate
       From PRDT D
       Join PRHD H On H.Id = D.PRHD
       Join ProductUnits U On U.Id = D.ProductUnits
@@ -125,7 +130,7 @@ Begin
       Select D.ProductUnits, 0, -1, D.Total,
         (Select Convert(Money, Sum(T.Total)) From VCNDT T Where T.VCNHD = H.Id),
         Convert(Money, IsNull(H.DiscAmt1, 0) + IsNull(H.DiscAmt2, 0) + IsNull(H.DiscAmt3, 0)),
-        H.Price_IE, H.TaxRate
+        Price_IE, H.TaxRate
       From VCNDT D
       Join VCNHD H On H.Id = D.VCNHD
       Join ProductUnits U On U.Id = D.ProductUnits
@@ -136,7 +141,7 @@ Begin
       Select D.ProductUnits, 0, 1, D.Total,
         (Select Convert(Money, Sum(T.Total)) From VDNDT T Where T.VDNHD = H.Id),
         Convert(Money, IsNull(H.DiscAmt1, 0) + IsNull(H.DiscAmt2, 0) + IsNull(H.DiscAmt3, 0)),
-        H.Price_IE, H.TaxRate
+        Price_IE, H.TaxRate
       From VDNDT D
       Join VDNHD H On H.Id = D.VDNHD
       Join ProductUnits U On U.Id = D.ProductUnits
@@ -147,7 +152,7 @@ Begin
       Select D.ProductUnits, D.Quantity * U.Fraction, 1, D.Total,
         (Select Convert(Money, Sum(T.Total)) From POSRDT T Where T.POSRHD = H.Id),
         Convert(Money, IsNull(H.DiscAmt1, 0) + IsNull(H.DiscAmt2, 0) + IsNull(H.DiscAmt3, 0)),
-        H.Price_IE, H.TaxRate
+        Price_IE, H.TaxRate
       From POSRDT D
       Join POSRHD H On H.Id = D.POSRHD
       Join ProductUnits U On U.Id = D.ProductUnits
@@ -161,7 +166,7 @@ Begin
     From TranBranchDT D
     Join TranBranchHD H On H.Id = D.TranBranchHD
     Join ProductUnits U On U.Id = D.ProductUnits
-    Where D.Product = @Prod And H.Delflag = 'N' And H.TranType = 'I'
+    Where D.Product = @Prod And H.Delflag = 'N' And TranType = 'I'
       And Year(H.TranDATE) = @Year And Month(H.TranDATE) = @Month
 
     Union All

@@ -17,6 +17,9 @@ Create Procedure CALCULATE_AVG2ByProdAndMonth
 As
 Begin
   Set NoCount On
+  -- An error ends the procedure there, instead of letting the statements after it run on
+  -- what the failed one left undone.
+  Set XAct_Abort On
   Declare @Prod IdNo
   Declare @Returns Table (ProductUnits Int, PeriodNo Int, BalanceYear Int,
                           Qnty Float, Amount Money)

@@ -15,9 +15,11 @@ Create Procedure CALCULATE_WorkOrderAVG
 As
 Begin
   Set NoCount On
+  -- An error ends the procedure there, instead of letting the statements after it run on
+  -- what the failed one left undone.
+  Set XAct_Abort On
   Declare @WorkId Int, @BomHd IdNo, @BomAssembly CharFlag
   Declare @WorkYear Int, @WorkMonth Int, @ChildNo Char(20), @FQ Float, @M Float
-  Declare @Message NVarChar(2048)
   Declare @Flags Table (Product Int Primary Key, Negative Char(1))
 
   -- Only a work order with a bill is costed; of two with the same number, the last entered.
@@ -92,7 +94,6 @@ Begin
     -- (when this work order is cleared), else the cost of the output line for its product of
     -- the cleared child with the highest number, else the year-to-date average cost per unit
     -- of the line. The first is a cost per unit of the child's output, as it stands.
-    Set XAct_Abort On
     Begin Try
       Begin Transaction
       Update Product Set Negative = 'Y' Where Id In (Select Product From @Flags)
@@ -147,14 +148,12 @@ Begin
       Commit Transaction
     End Try
     Begin Catch
-      -- Nothing of the block stays, the Y flags included.
-      Select @Message = Error_Message()
+      -- Nothing of the block stays, the Y flags included; the error goes on to the caller,
+      -- which stops too (a parent work order is not costed on a child that failed).
       If @@TranCount > 0
-        Rollback Transaction
-      RaisError('%s', 16, 1, @Message)
-      Return
+        Rollback Transaction;
+      Throw;
     End Catch
-    Set XAct_Abort Off
   End
 
   -- The unit cost: the material issued less the material returned (deleted documents included)

@@ -12,6 +12,9 @@ Create Procedure SeekMasterWorkOrder
 As
 Begin
   Set NoCount On
+  -- An error ends the procedure there, instead of letting the statements after it run on
+  -- what the failed one left undone.
+  Set XAct_Abort On
   Declare @Master IdNo, @MasterNo Char(20)
 
   --: MasterOf
