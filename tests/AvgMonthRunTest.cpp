@@ -166,6 +166,27 @@ TEST_F(AvgMonthRunTest, AFilteredRunKeepsTheOtherProductsResults) {
     EXPECT_EQ(progress.only("max"), (std::vector<QString>{"0", "1", "0"}));
 }
 
+TEST_F(AvgMonthRunTest, AProductWhoseCostsCannotBeWrittenKeepsItsLedgerAsBefore) {
+    // A January customer return of A001, which the third phase adds to the ledger.
+    company.exec("Insert Into SRHD (Id, SRDATE, DocNo, Delflag, SrType) Values "
+                 "(1, '2024-01-26', 'SR1', 'N', 'A')");
+    company.exec("Insert Into SRDT (Id, SRHD, Product, ProductUnits, Warehouse, Quantity, SrDate) "
+                 "Values (1, 1, 1, 11, 1, 2, '2024-01-26')");
+    company.exec("Alter Table AdjuststockDt Rename To AdjuststockDtAway");
+
+    EXPECT_THROW(run(2024, 1), db::DatabaseError);
+    // The first phase's receipts stay; the return and the issue costs written before the
+    // write-back failed go with it.
+    EXPECT_EQ(company.ledger(1, 1), "10/70");
+    EXPECT_DOUBLE_EQ(price("Isdt", 1), 0.0);
+    EXPECT_EQ(company.value("Select Negative From Product Where Id = 1").toString(), "N");
+
+    company.exec("Alter Table AdjuststockDtAway Rename To AdjuststockDt");
+    run(2024, 1);
+    EXPECT_EQ(company.ledger(1, 1), "12/82");
+    EXPECT_DOUBLE_EQ(price("Isdt", 1), 72.0);
+}
+
 TEST_F(AvgMonthRunTest, AnEmptyMonthStillClearsItsLedgerRows) {
     // A row left from an earlier run for a month that no longer has anything.
     company.exec("Insert Into ProductCostAVG (Product, ProductUnits, PeriodNo, BalanceYear, "

@@ -7,6 +7,8 @@
 #include "db/Text.h"
 #include "db/TransactionGroup.h"
 
+#include <chrono>
+
 namespace {
 
 const QString dateTimeFormat = QStringLiteral("dd/MM/yyyy HH:mm");
