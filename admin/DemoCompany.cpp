@@ -312,6 +312,15 @@ int DemoCompany::monthShare(double perYear, int month) {
     return upTo(month) - upTo(month - 1);
 }
 
+void DemoCompany::forEachDocument(int perYear,
+                                  const std::function<void(int month, qint64 serial)>& write) {
+    qint64 serial = 0;
+    for (int month = 1; month <= 12; ++month) {
+        for (int d = monthShare(perYear, month); d > 0; --d)
+            write(month, serial++);
+    }
+}
+
 int DemoCompany::documentsPerYear(double linesPerProduct, int linesPerDocument) const {
     return static_cast<int>(options_.products * linesPerProduct / linesPerDocument + 0.5);
 }
@@ -693,79 +702,75 @@ void DemoCompany::writePurchaseDocuments(const PurchaseKind& kind) {
     const int perYear = documentsPerYear(kind.linesPerProduct, kind.linesPerDocument);
     qint64 headerId = 0;
     qint64 lineId = 0;
-    qint64 serial = 0;
     std::vector<Line> pending;
-    for (int month = 1; month <= 12; ++month) {
-        for (int d = monthShare(perYear, month); d > 0; --d, ++serial) {
-            const QDate date = dayIn(month);
-            const bool deleted = serial % 25 == 12;
-            const bool inclusive = serial < 2 ? serial == 0 : percent(kind.inclusivePercent);
-            const bool free = kind.freeGoods && serial % 50 == 20;
-            pending.clear();
-            qint64 sum = 0;
-            for (int l = linesOnDocument(kind.linesPerDocument); l > 0; --l) {
-                const auto& product = products_[static_cast<size_t>(pick(*kind.pool))];
-                const Unit unit = unitOf(product, kind.pricing == Pricing::Retail ? 20 : 60);
-                const qint64 quantity = lineQuantity(product, unit, kind.lots);
-                qint64 price = product.cost * unit.fraction;
-                switch (kind.pricing) {
-                case Pricing::Cost:
-                    price = price * between(92, 108) / 100;
-                    break;
-                case Pricing::Retail:
-                    price = price * between(125, 140) / 100;
-                    break;
-                case Pricing::Correction:
-                    price = std::max<qint64>(1, price * between(2, 10) / 100);
-                    break;
-                }
-                if (inclusive)
-                    price = (price * (100 + taxRate) + 50) / 100;
-                if (free)
-                    price = 0;
-                pending.push_back({&product, unit, quantity, price});
-                sum += quantity * price;
+    forEachDocument(perYear, [&](int month, qint64 serial) {
+        const QDate date = dayIn(month);
+        const bool deleted = serial % 25 == 12;
+        const bool inclusive = serial < 2 ? serial == 0 : percent(kind.inclusivePercent);
+        const bool free = kind.freeGoods && serial % 50 == 20;
+        pending.clear();
+        qint64 sum = 0;
+        for (int l = linesOnDocument(kind.linesPerDocument); l > 0; --l) {
+            const auto& product = products_[static_cast<size_t>(pick(*kind.pool))];
+            const Unit unit = unitOf(product, kind.pricing == Pricing::Retail ? 20 : 60);
+            const qint64 quantity = lineQuantity(product, unit, kind.lots);
+            qint64 price = product.cost * unit.fraction;
+            switch (kind.pricing) {
+            case Pricing::Cost:
+                price = price * between(92, 108) / 100;
+                break;
+            case Pricing::Retail:
+                price = price * between(125, 140) / 100;
+                break;
+            case Pricing::Correction:
+                price = std::max<qint64>(1, price * between(2, 10) / 100);
+                break;
             }
-            // Document discounts: a percentage, a round amount, and a third that older
-            // documents left empty.
-            static const int discountPercents[] = {0, 0, 0, 1, 2, 3, 5};
-            const qint64 discount1 = sum * discountPercents[between(0, 6)] / 100;
-            const qint64 discount2 = percent(30) ? std::min(between(10, 200) * 100, sum / 10) : 0;
-            const QVariant discount3 =
-                serial % 4 == 1
-                    ? nullValue()
-                    : QVariant(baht(percent(10) ? std::min(between(5, 50) * 100, sum / 20) : 0));
-            QVariantList header{++headerId,
-                                date,
-                                documentNo(kind.prefix, month, serial),
-                                flag(deleted),
-                                baht(discount1),
-                                baht(discount2),
-                                discount3,
-                                taxRate,
-                                inclusive ? "I" : "E"};
-            if (kind.linkedToReturns) {
-                header << (serial % 3 == 0 && !purchaseReturnIds_.empty()
-                               ? QVariant(purchaseReturnIds_[static_cast<size_t>(between(
-                                     0, static_cast<qint64>(purchaseReturnIds_.size()) - 1))])
-                               : nullValue());
-            }
-            headers.insert(header);
-            if (kind.keepIds)
-                purchaseReturnIds_.push_back(headerId);
-            for (const auto& line : pending) {
-                QVariantList values{++lineId,         headerId,
-                                    line.product->id, line.unit.id,
-                                    mainWarehouse,    line.quantity,
-                                    baht(line.price), baht(line.price * line.quantity)};
-                if (kind.lineDateColumn)
-                    values << date;
-                lines.insert(values);
-                if (!deleted)
-                    move(*line.product, month, line.quantity * line.unit.fraction, kind.flow);
-            }
+            if (inclusive)
+                price = (price * (100 + taxRate) + 50) / 100;
+            if (free)
+                price = 0;
+            pending.push_back({&product, unit, quantity, price});
+            sum += quantity * price;
         }
-    }
+        // Document discounts: a percentage, a round amount, and a third that older
+        // documents left empty.
+        static const int discountPercents[] = {0, 0, 0, 1, 2, 3, 5};
+        const qint64 discount1 = sum * discountPercents[between(0, 6)] / 100;
+        const qint64 discount2 = percent(30) ? std::min(between(10, 200) * 100, sum / 10) : 0;
+        const QVariant discount3 =
+            serial % 4 == 1
+                ? nullValue()
+                : QVariant(baht(percent(10) ? std::min(between(5, 50) * 100, sum / 20) : 0));
+        QVariantList header{++headerId,
+                            date,
+                            documentNo(kind.prefix, month, serial),
+                            flag(deleted),
+                            baht(discount1),
+                            baht(discount2),
+                            discount3,
+                            taxRate,
+                            inclusive ? "I" : "E"};
+        if (kind.linkedToReturns) {
+            header << (serial % 3 == 0 && !purchaseReturnIds_.empty()
+                           ? QVariant(purchaseReturnIds_[static_cast<size_t>(
+                                 between(0, static_cast<qint64>(purchaseReturnIds_.size()) - 1))])
+                           : nullValue());
+        }
+        headers.insert(header);
+        if (kind.keepIds)
+            purchaseReturnIds_.push_back(headerId);
+        for (const auto& line : pending) {
+            QVariantList values{
+                ++lineId,      headerId,      line.product->id, line.unit.id,
+                mainWarehouse, line.quantity, baht(line.price), baht(line.price * line.quantity)};
+            if (kind.lineDateColumn)
+                values << date;
+            lines.insert(values);
+            if (!deleted)
+                move(*line.product, month, line.quantity * line.unit.fraction, kind.flow);
+        }
+    });
 }
 
 void DemoCompany::writeImports() {
@@ -780,28 +785,25 @@ void DemoCompany::writeImports() {
                                  {"Warehouse", Type::Integer},
                                  {"Quantity", Type::Float},
                                  {"Cost", Type::Float}});
-    const int perYear = documentsPerYear(2.0, 4);
     qint64 lineId = 0;
-    qint64 serial = 0;
-    for (int month = 1; month <= 12; ++month) {
-        for (int d = monthShare(perYear, month); d > 0; --d) {
-            const bool deleted = serial % 25 == 12;
-            const QDate date = dayIn(month);
-            headers.insert({++serial, date, documentNo("IM", month, serial - 1), flag(deleted)});
-            for (int l = linesOnDocument(4); l > 0; --l) {
-                const auto& product = products_[static_cast<size_t>(pick(purchased_))];
-                const Unit& unit = unitOf(product, 80);
-                const qint64 quantity = lineQuantity(product, unit, 4);
-                // Converted from a foreign currency with freight: four decimals.
-                const qint64 cost =
-                    product.cost * 100 * quantity * unit.fraction * between(9500, 11500) / 10000;
-                lines.insert({++lineId, serial, product.id, unit.id, mainWarehouse, quantity,
-                              bahtFromTenThousandths(cost)});
-                if (!deleted)
-                    move(product, month, quantity * unit.fraction, Flow::In);
-            }
+    forEachDocument(documentsPerYear(2.0, 4), [&](int month, qint64 serial) {
+        const bool deleted = serial % 25 == 12;
+        const QDate date = dayIn(month);
+        const qint64 headerId = serial + 1;
+        headers.insert({headerId, date, documentNo("IM", month, serial), flag(deleted)});
+        for (int l = linesOnDocument(4); l > 0; --l) {
+            const auto& product = products_[static_cast<size_t>(pick(purchased_))];
+            const Unit& unit = unitOf(product, 80);
+            const qint64 quantity = lineQuantity(product, unit, 4);
+            // Converted from a foreign currency with freight: four decimals.
+            const qint64 cost =
+                product.cost * 100 * quantity * unit.fraction * between(9500, 11500) / 10000;
+            lines.insert({++lineId, headerId, product.id, unit.id, mainWarehouse, quantity,
+                          bahtFromTenThousandths(cost)});
+            if (!deleted)
+                move(product, month, quantity * unit.fraction, Flow::In);
         }
-    }
+    });
 }
 
 void DemoCompany::writeBranchTransfers() {
@@ -817,29 +819,25 @@ void DemoCompany::writeBranchTransfers() {
                                          {"Warehouse", Type::Integer},
                                          {"Quantity", Type::Float},
                                          {"Total", Type::Float}});
-    const int perYear = documentsPerYear(5.0, 4);
     qint64 lineId = 0;
-    qint64 serial = 0;
-    for (int month = 1; month <= 12; ++month) {
-        for (int d = monthShare(perYear, month); d > 0; --d) {
-            const bool deleted = serial % 25 == 12;
-            const bool in = serial % 5 < 3;
-            const QDate date = dayIn(month);
-            headers.insert({++serial, date, documentNo(in ? "TI" : "TO", month, serial - 1),
-                            flag(deleted), in ? "I" : "O"});
-            for (int l = linesOnDocument(4); l > 0; --l) {
-                const auto& product =
-                    products_[static_cast<size_t>(pick(in ? purchased_ : trading_))];
-                const Unit& unit = unitOf(product, 50);
-                const qint64 quantity = lineQuantity(product, unit, 2);
-                lines.insert({++lineId, serial, product.id, unit.id,
-                              in ? mainWarehouse : branchWarehouse, quantity,
-                              baht(product.cost * unit.fraction * quantity)});
-                if (!deleted)
-                    move(product, month, quantity * unit.fraction, in ? Flow::In : Flow::Out);
-            }
+    forEachDocument(documentsPerYear(5.0, 4), [&](int month, qint64 serial) {
+        const bool deleted = serial % 25 == 12;
+        const bool in = serial % 5 < 3;
+        const QDate date = dayIn(month);
+        const qint64 headerId = serial + 1;
+        headers.insert({headerId, date, documentNo(in ? "TI" : "TO", month, serial), flag(deleted),
+                        in ? "I" : "O"});
+        for (int l = linesOnDocument(4); l > 0; --l) {
+            const auto& product = products_[static_cast<size_t>(pick(in ? purchased_ : trading_))];
+            const Unit& unit = unitOf(product, 50);
+            const qint64 quantity = lineQuantity(product, unit, 2);
+            lines.insert({++lineId, headerId, product.id, unit.id,
+                          in ? mainWarehouse : branchWarehouse, quantity,
+                          baht(product.cost * unit.fraction * quantity)});
+            if (!deleted)
+                move(product, month, quantity * unit.fraction, in ? Flow::In : Flow::Out);
         }
-    }
+    });
 }
 
 void DemoCompany::writeAssemblies() {
@@ -860,35 +858,31 @@ void DemoCompany::writeAssemblies() {
                                               {"PaDate", Type::Date},
                                               {"Quantity", Type::Float},
                                               {"PaType", Type::Text}});
-    const int perYear = documentsPerYear(0.6, 1);
     qint64 headerId = 0;
     qint64 lineId = 0;
-    qint64 serial = 0;
-    for (int month = 1; month <= 12; ++month) {
-        for (int d = monthShare(perYear, month); d > 0; --d, ++serial) {
-            const auto& set = products_[static_cast<size_t>(pick(sets_))];
-            const bool assembly = serial % 5 != 2;
-            const QDate date = dayIn(month);
-            const qint64 sets = between(2, 12);
-            // Now and then the same set is assembled twice on a day in the same quantity.
-            const int copies = serial % 15 == 4 ? 2 : 1;
-            for (int copy = 0; copy < copies; ++copy) {
-                const bool deleted = serial % 25 == 12 && copy == 0;
-                const QString type = assembly ? QStringLiteral("A") : QStringLiteral("D");
-                headers.insert({++headerId, set.id, set.units.front().id, mainWarehouse, date, sets,
-                                type, flag(deleted), set.componentList});
+    forEachDocument(documentsPerYear(0.6, 1), [&](int month, qint64 serial) {
+        const auto& set = products_[static_cast<size_t>(pick(sets_))];
+        const bool assembly = serial % 5 != 2;
+        const QDate date = dayIn(month);
+        const qint64 sets = between(2, 12);
+        // Now and then the same set is assembled twice on a day in the same quantity.
+        const int copies = serial % 15 == 4 ? 2 : 1;
+        for (int copy = 0; copy < copies; ++copy) {
+            const bool deleted = serial % 25 == 12 && copy == 0;
+            const QString type = assembly ? QStringLiteral("A") : QStringLiteral("D");
+            headers.insert({++headerId, set.id, set.units.front().id, mainWarehouse, date, sets,
+                            type, flag(deleted), set.componentList});
+            if (!deleted)
+                move(set, month, sets, assembly ? Flow::In : Flow::Out);
+            for (const auto& [component, perSet] : set.components) {
+                const auto& part = products_[static_cast<size_t>(component)];
+                lines.insert({++lineId, headerId, part.id, part.units.front().id, mainWarehouse,
+                              date, perSet * sets, type});
                 if (!deleted)
-                    move(set, month, sets, assembly ? Flow::In : Flow::Out);
-                for (const auto& [component, perSet] : set.components) {
-                    const auto& part = products_[static_cast<size_t>(component)];
-                    lines.insert({++lineId, headerId, part.id, part.units.front().id, mainWarehouse,
-                                  date, perSet * sets, type});
-                    if (!deleted)
-                        move(part, month, perSet * sets, assembly ? Flow::Out : Flow::In);
-                }
+                    move(part, month, perSet * sets, assembly ? Flow::Out : Flow::In);
             }
         }
-    }
+    });
 }
 
 void DemoCompany::writeCustomerReturns() {
@@ -906,29 +900,26 @@ void DemoCompany::writeCustomerReturns() {
                                  {"SrDate", Type::Date},
                                  {"Price", Type::Float},
                                  {"Total", Type::Float}});
-    const int perYear = documentsPerYear(3.0, 2);
     qint64 lineId = 0;
-    qint64 serial = 0;
-    for (int month = 1; month <= 12; ++month) {
-        for (int d = monthShare(perYear, month); d > 0; --d) {
-            const bool deleted = serial % 20 == 9;
-            // Type 'B' returns are not taken back at cost.
-            const bool notCosted = serial % 7 == 3;
-            const QDate date = dayIn(month);
-            headers.insert({++serial, date, documentNo("SR", month, serial - 1), flag(deleted),
-                            notCosted ? "B" : "A"});
-            for (int l = linesOnDocument(2); l > 0; --l) {
-                const auto& product = products_[static_cast<size_t>(pick(sold_))];
-                const Unit& unit = unitOf(product, 15);
-                const qint64 quantity = lineQuantity(product, unit, 1);
-                const qint64 price = product.cost * unit.fraction * 13 / 10;
-                lines.insert({++lineId, serial, product.id, unit.id, mainWarehouse, quantity, date,
-                              baht(price), baht(price * quantity)});
-                if (!deleted)
-                    move(product, month, quantity * unit.fraction, Flow::In);
-            }
+    forEachDocument(documentsPerYear(3.0, 2), [&](int month, qint64 serial) {
+        const bool deleted = serial % 20 == 9;
+        // Type 'B' returns are not taken back at cost.
+        const bool notCosted = serial % 7 == 3;
+        const QDate date = dayIn(month);
+        const qint64 headerId = serial + 1;
+        headers.insert({headerId, date, documentNo("SR", month, serial), flag(deleted),
+                        notCosted ? "B" : "A"});
+        for (int l = linesOnDocument(2); l > 0; --l) {
+            const auto& product = products_[static_cast<size_t>(pick(sold_))];
+            const Unit& unit = unitOf(product, 15);
+            const qint64 quantity = lineQuantity(product, unit, 1);
+            const qint64 price = product.cost * unit.fraction * 13 / 10;
+            lines.insert({++lineId, headerId, product.id, unit.id, mainWarehouse, quantity, date,
+                          baht(price), baht(price * quantity)});
+            if (!deleted)
+                move(product, month, quantity * unit.fraction, Flow::In);
         }
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -953,24 +944,22 @@ void DemoCompany::writeStockIssues(bool returns) {
                          {"Fraction", Type::Float}});
     const int perYear = returns ? documentsPerYear(1.0, 2) : documentsPerYear(5.0, 3);
     qint64 lineId = 0;
-    qint64 serial = 0;
-    for (int month = 1; month <= 12; ++month) {
-        for (int d = monthShare(perYear, month); d > 0; --d) {
-            const bool deleted = serial % 25 == 12;
-            const QDate day = dayIn(month);
-            headers.insert({++serial, day, documentNo(returns ? "RI" : "IS", month, serial - 1),
-                            flag(deleted)});
-            for (int l = linesOnDocument(returns ? 2 : 3); l > 0; --l) {
-                const auto& product = products_[static_cast<size_t>(pick(purchased_))];
-                const Unit& unit = unitOf(product, 30);
-                const qint64 quantity = lineQuantity(product, unit, 1);
-                lines.insert({++lineId, serial, product.id, unit.id, mainWarehouse, quantity, day,
-                              unit.fraction});
-                if (!deleted)
-                    move(product, month, quantity * unit.fraction, returns ? Flow::In : Flow::Out);
-            }
+    forEachDocument(perYear, [&](int month, qint64 serial) {
+        const bool deleted = serial % 25 == 12;
+        const QDate day = dayIn(month);
+        const qint64 headerId = serial + 1;
+        headers.insert(
+            {headerId, day, documentNo(returns ? "RI" : "IS", month, serial), flag(deleted)});
+        for (int l = linesOnDocument(returns ? 2 : 3); l > 0; --l) {
+            const auto& product = products_[static_cast<size_t>(pick(purchased_))];
+            const Unit& unit = unitOf(product, 30);
+            const qint64 quantity = lineQuantity(product, unit, 1);
+            lines.insert({++lineId, headerId, product.id, unit.id, mainWarehouse, quantity, day,
+                          unit.fraction});
+            if (!deleted)
+                move(product, month, quantity * unit.fraction, returns ? Flow::In : Flow::Out);
         }
-    }
+    });
 }
 
 void DemoCompany::writeStockAdjustments() {
@@ -986,29 +975,25 @@ void DemoCompany::writeStockAdjustments() {
                                           {"Quantity", Type::Float},
                                           {"Fraction", Type::Float},
                                           {"Price", Type::Float}});
-    const int perYear = documentsPerYear(2.0, 5);
     qint64 lineId = 0;
-    qint64 serial = 0;
-    for (int month = 1; month <= 12; ++month) {
-        for (int d = monthShare(perYear, month); d > 0; --d) {
-            const bool deleted = serial % 25 == 12;
-            const QDate date = dayIn(month);
-            headers.insert({++serial, date, documentNo("AJ", month, serial - 1), flag(deleted)});
-            for (int l = linesOnDocument(5); l > 0; --l) {
-                const auto& product = products_[static_cast<size_t>(pick(everything_))];
-                const Unit& unit = unitOf(product, 10);
-                const qint64 quantity = std::max<qint64>(1, lineQuantity(product, unit, 1) / 3);
-                // Stock found is valued by the counter; stock lost gets its cost from the run.
-                const bool decrease = (lineId + l) % 2 == 0;
-                lines.insert(
-                    {++lineId, serial, product.id, unit.id, mainWarehouse,
-                     decrease ? -quantity : quantity, unit.fraction,
-                     decrease ? nullValue() : QVariant(baht(product.cost * unit.fraction))});
-                if (!deleted)
-                    move(product, month, quantity * unit.fraction, decrease ? Flow::Out : Flow::In);
-            }
+    forEachDocument(documentsPerYear(2.0, 5), [&](int month, qint64 serial) {
+        const bool deleted = serial % 25 == 12;
+        const QDate date = dayIn(month);
+        const qint64 headerId = serial + 1;
+        headers.insert({headerId, date, documentNo("AJ", month, serial), flag(deleted)});
+        for (int l = linesOnDocument(5); l > 0; --l) {
+            const auto& product = products_[static_cast<size_t>(pick(everything_))];
+            const Unit& unit = unitOf(product, 10);
+            const qint64 quantity = std::max<qint64>(1, lineQuantity(product, unit, 1) / 3);
+            // Stock found is valued by the counter; stock lost gets its cost from the run.
+            const bool decrease = (lineId + l) % 2 == 0;
+            lines.insert({++lineId, headerId, product.id, unit.id, mainWarehouse,
+                          decrease ? -quantity : quantity, unit.fraction,
+                          decrease ? nullValue() : QVariant(baht(product.cost * unit.fraction))});
+            if (!deleted)
+                move(product, month, quantity * unit.fraction, decrease ? Flow::Out : Flow::In);
         }
-    }
+    });
 }
 
 void DemoCompany::writeSales(bool pointOfSale) {
@@ -1031,25 +1016,23 @@ void DemoCompany::writeSales(bool pointOfSale) {
     const int perDocument = pointOfSale ? 3 : 6;
     const int perYear = documentsPerYear(pointOfSale ? 21.0 : 30.0, perDocument);
     qint64 lineId = 0;
-    qint64 serial = 0;
-    for (int month = 1; month <= 12; ++month) {
-        for (int d = monthShare(perYear, month); d > 0; --d) {
-            const bool deleted = serial % 40 == 21;
-            const QDate day = dayIn(month);
-            headers.insert({++serial, day, documentNo(pointOfSale ? "PS" : "IV", month, serial - 1),
-                            flag(deleted)});
-            for (int l = linesOnDocument(perDocument); l > 0; --l) {
-                const auto& product = products_[static_cast<size_t>(pick(sold_))];
-                const Unit& unit = unitOf(product, pointOfSale ? 5 : 30);
-                const qint64 quantity = lineQuantity(product, unit, 1);
-                lines.insert({++lineId, serial, product.id, unit.id,
-                              pointOfSale ? branchWarehouse : mainWarehouse, quantity, day,
-                              baht(product.cost * unit.fraction * 13 / 10)});
-                if (!deleted)
-                    move(product, month, quantity * unit.fraction, Flow::Out);
-            }
+    forEachDocument(perYear, [&](int month, qint64 serial) {
+        const bool deleted = serial % 40 == 21;
+        const QDate day = dayIn(month);
+        const qint64 headerId = serial + 1;
+        headers.insert(
+            {headerId, day, documentNo(pointOfSale ? "PS" : "IV", month, serial), flag(deleted)});
+        for (int l = linesOnDocument(perDocument); l > 0; --l) {
+            const auto& product = products_[static_cast<size_t>(pick(sold_))];
+            const Unit& unit = unitOf(product, pointOfSale ? 5 : 30);
+            const qint64 quantity = lineQuantity(product, unit, 1);
+            lines.insert({++lineId, headerId, product.id, unit.id,
+                          pointOfSale ? branchWarehouse : mainWarehouse, quantity, day,
+                          baht(product.cost * unit.fraction * 13 / 10)});
+            if (!deleted)
+                move(product, month, quantity * unit.fraction, Flow::Out);
         }
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <utility>
@@ -105,6 +106,9 @@ private:
 
     // How many of perYear documents fall in the month, so that the twelve months add up.
     static int monthShare(double perYear, int month);
+    // Calls write(month, serial) for each of perYear documents, month by month as monthShare
+    // spreads them; serial counts the documents of the year from 0.
+    void forEachDocument(int perYear, const std::function<void(int month, qint64 serial)>& write);
     int documentsPerYear(double linesPerProduct, int linesPerDocument) const;
     int linesOnDocument(int average);
     QDate dayIn(int month, int firstDay = 1, int lastDay = 31);

@@ -22,10 +22,13 @@ struct ReturnSums {
 // The row averages, leaving out rows that already hold theirs. The embedded engine's
 // CostAvg is decimal(28,4), so such a row would be written with the value it has; skipping it
 // saves most of the writes, since the update covers every month of the year.
-QString rowAverages(const ProcedureScript& script) {
-    return script.statement(QStringLiteral("RowAverages")) +
-           QStringLiteral("\n    And (CostAvg Is Null Or CostAvg <> "
-                          "Convert(Decimal(28,4), Convert(Float, PurcAmount) / PurcQnty))");
+const QString& rowAverages() {
+    static const QString statement =
+        ProcedureScript::of(QStringLiteral("CALCULATE_AVG2ByProdAndMonth"))
+            .statement(QStringLiteral("RowAverages")) +
+        QStringLiteral("\n    And (CostAvg Is Null Or CostAvg <> "
+                       "Convert(Decimal(28,4), Convert(Float, PurcAmount) / PurcQnty))");
+    return statement;
 }
 
 void add(std::optional<double>& sum, const QVariant& value) {
@@ -48,7 +51,7 @@ int CalculateAvg2ByProdAndMonth::run(db::EmbeddedProcedureContext& call) {
     variables.setIntegerInput(QStringLiteral("@Month"));
 
     script.findProduct(variables);
-    variables.execute(rowAverages(script));
+    variables.execute(rowAverages());
 
     // Every line is priced before any is added, as the creation script does through its table
     // variable. Keyed by unit, month and year of the ledger row.
@@ -92,7 +95,7 @@ int CalculateAvg2ByProdAndMonth::run(db::EmbeddedProcedureContext& call) {
                                "Values (@Prod, @Unit, @Period, @RowYear, @Qnty, @Amount, 0.00)"));
     }
 
-    variables.execute(rowAverages(script));
+    variables.execute(rowAverages());
     return 0;
 }
 
