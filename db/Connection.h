@@ -16,6 +16,13 @@ struct ResultSet {
     std::vector<QVariantList> rows;
 };
 
+// One parameter of a stored procedure as its declaration states it.
+struct ProcedureParameter {
+    QString name;     // with its "@"
+    QString typeName; // as SQL Server names the type: "int", "char(20)", "decimal(28,4)"
+    bool output = false;
+};
+
 // One open connection of a driver. The access layer above it (TDatabase, TQuery,
 // TStoredProc, TSQLScript) is the same for every driver. Every failure is a DatabaseError
 // carrying the engine's entries. Each statement commits by itself.
@@ -38,6 +45,10 @@ public:
     // Calls a stored procedure, passing every parameter by name. Fills the values of the
     // Output and InputOutput parameters and returns the procedure's integer return value.
     virtual int callProcedure(const QString& name, std::vector<ProcedureParam>& params) = 0;
+
+    // The parameters of an installed procedure in their declared order, as the server's
+    // catalog holds them. Throws the server's error 2812 when there is no such procedure.
+    virtual std::vector<ProcedureParameter> procedureParameters(const QString& name) = 0;
 };
 
 } // namespace db

@@ -133,6 +133,16 @@ int EmbeddedConnection::callProcedure(const QString& name, std::vector<Procedure
     return result;
 }
 
+std::vector<ProcedureParameter> EmbeddedConnection::procedureParameters(const QString& name) {
+    const QString procedure = procedureName(name);
+    if (!EmbeddedProcedures::isInstalled(*this, procedure))
+        throw EmbeddedErrors::procedureNotFound(name);
+    std::vector<ProcedureParameter> parameters;
+    for (const QString& parameter : EmbeddedProcedures::parameterNames(procedure))
+        parameters.push_back({parameter, QString(), false});
+    return parameters;
+}
+
 void EmbeddedConnection::rollbackProcedure() noexcept {
     // SQLite may already have rolled the whole transaction back (a full disk, for one); then
     // the savepoint is gone and there is nothing left to undo.

@@ -32,6 +32,7 @@ public:
     ResultSet execute(const QString& sql, const std::vector<SqlValue>& params) override;
     void executeDirect(const QString& sql) override;
     int callProcedure(const QString& name, std::vector<ProcedureParam>& params) override;
+    std::vector<ProcedureParameter> procedureParameters(const QString& name) override;
 
     // Runs SQLite's own dialect as it stands, '?' markers bound in order.
     ResultSet executeSqlite(const QString& sql, const std::vector<SqlValue>& params = {});

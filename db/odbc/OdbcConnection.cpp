@@ -66,4 +66,18 @@ int OdbcConnection::callProcedure(const QString& name, std::vector<ProcedurePara
     return batch.readOutputs(result, params);
 }
 
+std::vector<ProcedureParameter> OdbcConnection::procedureParameters(const QString& name) {
+    const auto result = execute(
+        QStringLiteral("Select P.name, Type_Name(P.user_type_id), P.max_length, P.precision, "
+                       "P.scale, P.is_output From sys.parameters P "
+                       "Where P.object_id = Object_Id(?) And P.parameter_id > 0 "
+                       "Order By P.parameter_id"),
+        {SqlValue{DataType::String, name}});
+    std::vector<ProcedureParameter> parameters;
+    for (const auto& row : result.rows)
+        parameters.push_back(
+            {row.value(0).toString(), row.value(1).toString(), row.value(5).toInt() != 0});
+    return parameters;
+}
+
 } // namespace db

@@ -21,6 +21,7 @@ public:
     ResultSet execute(const QString& sql, const std::vector<SqlValue>& params) override;
     void executeDirect(const QString& sql) override;
     int callProcedure(const QString& name, std::vector<ProcedureParam>& params) override;
+    std::vector<ProcedureParameter> procedureParameters(const QString& name) override;
 
 private:
     // Declared in this order so the connection is closed and freed before its environment.

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <optional>
+
+namespace db::tsql {
+
+// A date-time as SQL Server's datetime holds it: days since 1 January 1900 (negative before)
+// and the time of day in ticks of 1/300 second. Valid from 1 January 1753 to 31 December 9999.
+struct DateTimeValue {
+    static constexpr std::int32_t ticksPerDay = 300 * 60 * 60 * 24;
+    static constexpr std::int32_t minDays = -53690;  // 1753-01-01
+    static constexpr std::int32_t maxDays = 2958463; // 9999-12-31
+
+    std::int32_t days = 0;
+    std::int32_t ticks = 0;
+
+    // From calendar fields; milliseconds round to the nearest tick as SQL Server rounds them
+    // (.999 becomes the next second, so 23:59:59.999 is the next day). Nothing for a date that
+    // does not exist or lies outside the range.
+    static std::optional<DateTimeValue> fromParts(int year, int month, int day, int hour = 0,
+                                                  int minute = 0, int second = 0,
+                                                  int millisecond = 0);
+    static std::optional<DateTimeValue> fromQDateTime(const QDateTime& value);
+    // The text forms SQL Server reads without a style under "Set DateFormat ymd":
+    // "YYYY-MM-DD", "YYYYMMDD", "YYYY/MM/DD", each optionally followed by " HH:MM[:SS[.fff]]"
+    // (or "T" instead of the blank), a time alone ("14:30" is 1 January 1900), and month names
+    // ("Mar 5 2024", "5 March 2024"). Blanks around are allowed. Nothing for any other text.
+    static std::optional<DateTimeValue> parse(QStringView text);
+    // A number of days since 1 January 1900 with the time as its fraction (datetime + 1.5).
+    static std::optional<DateTimeValue> fromDays(double days);
+
+    int year() const;
+    int month() const;
+    int day() const;
+    int hour() const;
+    int minute() const;
+    int second() const;
+    // The milliseconds the ticks show: 0, 3, 7, 10, ... 997.
+    int millisecond() const;
+    // 1 Sunday ... 7 Saturday (SQL Server's default first day of the week, Sunday).
+    int weekday() const;
+    int dayOfYear() const;
+
+    QDateTime toQDateTime() const;
+    // The days with the time as their fraction, as Convert(float, datetime) gives them.
+    double toDays() const;
+    // How the embedded engine stores it: "YYYY-MM-DD HH:MM:SS", with ".fff" only when the
+    // milliseconds are not 0.
+    QString toStorageText() const;
+
+    // Rounded to the minute as smalldatetime holds it (29.998 seconds down, 29.999 up), or to
+    // the day for date.
+    DateTimeValue toSmallDateTime() const;
+    DateTimeValue toDate() const;
+
+    auto operator<=>(const DateTimeValue&) const = default;
+};
+
+} // namespace db::tsql

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace db::tsql {
+
+// The data types of T-SQL that the embedded engine runs.
+enum class TypeKind : std::uint8_t {
+    Variant, // known only at run time: the value's own type decides (columns of unknown type)
+    Null,    // the type of the literal NULL: gives way to any other type, is int on its own
+    Bit,
+    TinyInt,
+    SmallInt,
+    Int,
+    BigInt,
+    Decimal, // decimal(p,s) and numeric(p,s)
+    SmallMoney,
+    Money,
+    Real,
+    Float,
+    Char,
+    VarChar,
+    NChar,
+    NVarChar,
+    Text,
+    NText,
+    Binary,
+    VarBinary,
+    SmallDateTime,
+    DateTime,
+    Date,
+};
+
+// How text of a type compares: as the database's case-insensitive collation does (letters a
+// to z without regard to case, trailing blanks ignored), or byte for byte (a _BIN or _CS
+// collation).
+enum class Collation : std::uint8_t { CaseInsensitive, Binary };
+
+// One T-SQL data type with its precision, scale or length.
+struct SqlType {
+    static constexpr int maxPrecision = 38;
+    static constexpr std::int32_t maxLength = -1; // varchar(max) and the like
+
+    TypeKind kind = TypeKind::Variant;
+    std::uint8_t precision = 0; // Decimal 1..38; Money 19 and SmallMoney 10, fixed
+    std::uint8_t scale = 0;     // Decimal 0..precision; Money and SmallMoney 4
+    std::int32_t length = 0;    // Char, VarChar, NChar, NVarChar, Binary, VarBinary: 1..8000
+                                // (4000 for the N types) or maxLength
+    Collation collation = Collation::CaseInsensitive;
+
+    static SqlType variant() { return {}; }
+    static SqlType null();
+    static SqlType bit();
+    static SqlType tinyInt();
+    static SqlType smallInt();
+    static SqlType integer();
+    static SqlType bigInt();
+    static SqlType decimal(int precision, int scale);
+    static SqlType smallMoney();
+    static SqlType money();
+    static SqlType real();
+    static SqlType floatType();
+    static SqlType charType(int length);
+    static SqlType varChar(int length);
+    static SqlType nChar(int length);
+    static SqlType nVarChar(int length);
+    static SqlType text();
+    static SqlType dateTime();
+    static SqlType smallDateTime();
+    static SqlType date();
+
+    // A type as a declaration writes it: the name and its arguments ("decimal", {28, 4};
+    // "varchar", {SqlType::maxLength} for varchar(max)). Names are read without regard to case
+    // and include the synonyms (integer, dec, numeric, character, double precision, float(n),
+    // sysname). SQL Server's defaults apply to missing arguments: decimal(18,0), char(1),
+    // float(53). Nothing when the name is no system type (a user type, resolved elsewhere);
+    // an argument out of range throws TsqlError 1001/2716/131 as SQL Server words it.
+    static std::optional<SqlType> fromDeclaration(const QString& name, const QList<int>& arguments);
+    // Reads a whole declaration text as the catalog stores it ("decimal(28,4)", "VarChar(20)",
+    // "int", "varchar(max)"); nothing when it is not a system type.
+    static std::optional<SqlType> fromText(const QString& declaration);
+
+    // As SQL Server names it: "int", "decimal(28,4)", "varchar(20)", "varchar(max)", "money".
+    QString name() const;
+
+    // The type packed into one integer, and back: how compiled SQL passes a type to the
+    // engine's SQL functions.
+    std::int64_t code() const;
+    static SqlType fromCode(std::int64_t code);
+
+    bool isInteger() const;      // Bit, TinyInt, SmallInt, Int, BigInt
+    bool isExactNumeric() const; // the integers, Decimal, SmallMoney, Money
+    bool isApproximate() const;  // Real, Float
+    bool isNumeric() const;      // exact or approximate
+    bool isMoney() const;        // SmallMoney, Money
+    bool isString() const;       // Char ... NText
+    bool isUnicode() const;      // NChar, NVarChar, NText
+    bool isFixedLength() const;  // Char, NChar, Binary
+    bool isBinary() const;       // Binary, VarBinary
+    bool isDateTime() const;     // SmallDateTime, DateTime, Date
+
+    bool operator==(const SqlType&) const = default;
+};
+
+// SQL Server's data type precedence: a value of lower precedence converts to the type of
+// higher precedence when two meet. Higher number, higher precedence.
+int precedence(TypeKind kind);
+
+// The decimal(p,0) or decimal(p,4) a value of an exact type takes when it meets a decimal:
+// bit 1, tinyint 3, smallint 5, int 10, bigint 19, smallmoney (10,4), money (19,4); a decimal
+// stays as it is.
+SqlType asDecimal(const SqlType& type);
+
+// The type of `left op right` for op one of + - * / % & | ^, with SQL Server's rules: the
+// operand of lower precedence converts to the other's type; two decimals give the precision and
+// scale of SQL Server's table for the operator, reduced as SQL Server reduces them when the
+// precision passes 38; + on two strings concatenates (length the sum, at most 8000 or max);
+// datetime + number and datetime - number are a datetime. Throws TsqlError 402 ("The data types
+// %s and %s are incompatible in the %s operator.") or 8117 ("Operand data type %s is invalid
+// for %s operator.") when no rule applies.
+SqlType arithmeticResultType(char op, const SqlType& left, const SqlType& right);
+
+// The type of unary minus, plus or ~ on a value of the type.
+SqlType unaryResultType(char op, const SqlType& operand);
+
+// The type two values meet in: both sides of a comparison, the branches of a Case, the
+// arguments of Coalesce, the rows of a Union. The type of higher precedence; two decimals
+// widen to hold both (scale the larger, integral digits the larger, at most 38); two strings
+// the longer length, Unicode when either is. Throws TsqlError 206 ("Operand type clash: %s is
+// incompatible with %s") for types that do not convert, such as datetime and money.
+SqlType commonType(const SqlType& left, const SqlType& right);
+
+// Whether a value of type from converts implicitly to type to (SQL Server's conversion table).
+bool convertsImplicitly(const SqlType& from, const SqlType& to);
+
+} // namespace db::tsql
