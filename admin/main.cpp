@@ -1,6 +1,5 @@
 #include "admin/AdminTool.h"
 #include "costing/avg/procedures/AvgProcedures.h"
-#include "db/schema/SuiteProcedures.h"
 
 #include <QCoreApplication>
 
@@ -8,7 +7,6 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    db::schema::registerSuiteProcedures();
     costing::registerAvgProcedures();
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -4,7 +4,6 @@
 #include "data/Dm_Config.h"
 #include "data/ProgramExit.h"
 #include "data/U_DM.h"
-#include "db/schema/SuiteProcedures.h"
 #include "errors/ErrorHandler.h"
 #include "errors/StockcostApplication.h"
 #include "platform/MessageBox.h"
@@ -32,7 +31,6 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    db::schema::registerSuiteProcedures();
     costing::registerAvgProcedures();
     try {
         TDM dm;

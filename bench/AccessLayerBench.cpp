@@ -3,8 +3,6 @@
 #include "db/TDatabase.h"
 #include "db/TQuery.h"
 #include "db/TStoredProc.h"
-#include "db/embedded/EmbeddedProcedureContext.h"
-#include "db/embedded/EmbeddedProcedures.h"
 
 #include <QTemporaryDir>
 
@@ -27,17 +25,9 @@ public:
             setup.paramByName("Id").setAsInteger(id);
             setup.execSql();
         }
-        db::EmbeddedProcedures::registerProcedure(
-            "AddQty",
-            [](db::EmbeddedProcedureContext& call) {
-                call.execute("Update Item Set Qty = Qty + 1 Where Id = ?", {call.parameter("@Id")});
-                return 0;
-            },
-            {"@Id"});
-        db::TQuery install("QInstall", "Bench", "Select 1");
-        install.open();
-        database.close();
-        db::EmbeddedProcedures::install(dir.path(), "Bench", "AddQty");
+        setup.setSql("Create Procedure AddQty @Id Int As "
+                     "Update Item Set Qty = Qty + 1 Where Id = @Id");
+        setup.execSql();
     }
 
     QStringList params(const QString& name) const {

@@ -8,7 +8,6 @@
 #include "db/TQuery.h"
 #include "db/TStoredProc.h"
 #include "db/schema/SchemaInstaller.h"
-#include "db/schema/SuiteProcedures.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -34,7 +33,6 @@ const QString alias = QStringLiteral("ProcedureBench");
 class DemoServer {
 public:
     DemoServer() {
-        db::schema::registerSuiteProcedures();
         costing::registerAvgProcedures();
         const auto server = QStringLiteral("embedded:") + dir.path();
         db::schema::SchemaInstaller installer(server);

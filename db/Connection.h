@@ -30,9 +30,8 @@ class Connection {
 public:
     virtual ~Connection() = default;
 
-    // The SQL dialect the server speaks: "mssql" for SQL Server, "embedded" for the embedded
-    // engine. Where a T-SQL text cannot run on the embedded engine as it stands, a twin text
-    // with this suffix stands beside it.
+    // The server: "mssql" for SQL Server, "embedded" for the embedded engine. Both run the same
+    // T-SQL texts; installers use it for what only SQL Server has (a database's collation).
     virtual QString dialect() const = 0;
 
     // Runs one statement or batch whose parameters are '?' markers, bound in order. Returns the

@@ -15,13 +15,6 @@ QString sqlResource(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
-QString sqlResourceFor(const QString& base, const QString& dialect) {
-    const auto twin = base + '.' + dialect + QStringLiteral(".sql");
-    if (QFile::exists(twin))
-        return sqlResource(twin);
-    return sqlResource(base + QStringLiteral(".sql"));
-}
-
 QStringList splitAtGo(const QString& text) {
     static const QRegularExpression goLine(QStringLiteral("^\\s*go\\s*$"),
                                            QRegularExpression::CaseInsensitiveOption);

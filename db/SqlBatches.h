@@ -8,10 +8,6 @@ namespace db {
 // A SQL text compiled into the program (a Qt resource such as ":/schema/Config.sql").
 QString sqlResource(const QString& path);
 
-// The text for a connection's dialect: "<base>.<dialect>.sql" where that twin exists,
-// otherwise "<base>.sql".
-QString sqlResourceFor(const QString& base, const QString& dialect);
-
 // Splits a T-SQL text into the batches between lines "Go" (any case, blanks around it).
 // Batches holding only blanks and comments are dropped.
 QStringList splitAtGo(const QString& text);

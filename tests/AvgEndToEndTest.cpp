@@ -3,7 +3,6 @@
 #include "TempServer.h"
 #include "db/TDatabase.h"
 #include "db/embedded/EmbeddedConnection.h"
-#include "db/embedded/EmbeddedProcedures.h"
 
 #include <gtest/gtest.h>
 
@@ -121,20 +120,18 @@ TEST_F(AvgEndToEnd, RefusalsAndFailuresExitWithTheirError) {
     EXPECT_TRUE(fifo.err.contains("costing method 3")) << fifo.err.toStdString();
 
     // A table the write-back needs has gone: the run stops with the server's error.
-    ASSERT_EQ(admin({"sql", "DEMO", "Alter Table Ridt Rename To RidtAway"}).exitCode, 0);
+    ASSERT_EQ(admin({"sql", "DEMO", "Exec sp_rename 'Ridt', 'RidtAway'"}).exitCode, 0);
     const auto failed = admin({"calculate", "DEMO", "--year", "2024"});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_TRUE(failed.err.contains("Ridt")) << failed.err.toStdString();
     EXPECT_TRUE(failed.out.startsWith("2024-01  phase 1/3")) << failed.out.toStdString();
     EXPECT_EQ(value("Select IsNull(CalculateCostLastYear, 0) From Config"), "0");
-    ASSERT_EQ(admin({"sql", "DEMO", "Alter Table RidtAway Rename To Ridt"}).exitCode, 0);
+    ASSERT_EQ(admin({"sql", "DEMO", "Exec sp_rename 'RidtAway', 'Ridt'"}).exitCode, 0);
 
     {
         db::TDatabase connection(QStringLiteral("AVGENDTOEND"));
         connection.params() = server.connectionParams(QStringLiteral("DEMO"));
-        db::EmbeddedProcedures::uninstall(
-            dynamic_cast<db::EmbeddedConnection&>(connection.connection()),
-            QStringLiteral("CALCULATE_WorkOrderAVG"));
+        connection.connection().executeDirect(QStringLiteral("Drop Procedure CALCULATE_WorkOrderAVG"));
     }
     const auto missing = admin({"calculate", "DEMO", "--year", "2024"});
     EXPECT_EQ(missing.exitCode, 1);

@@ -4,11 +4,9 @@
 #include "TempServer.h"
 
 #include "costing/avg/procedures/AvgProcedures.h"
-#include "costing/avg/procedures/ProcedureScript.h"
 #include "db/SqlBatches.h"
 #include "db/TDatabase.h"
 #include "db/embedded/EmbeddedConnection.h"
-#include "db/embedded/EmbeddedProcedures.h"
 #include "db/schema/SchemaInstaller.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +26,12 @@ protected:
 
     QStringList installedProcedures() {
         db::EmbeddedConnection connection(server.directory(), QStringLiteral("Acme"));
-        return db::EmbeddedProcedures::installedNames(connection);
+        QStringList names;
+        for (const auto& row :
+             connection.execute(QStringLiteral("Select Name From SysObjects Where xtype = 'P'"), {})
+                 .rows)
+            names << row.value(0).toString();
+        return names;
     }
 
     int admin(const QStringList& args) {
@@ -51,8 +54,7 @@ TEST_F(AvgProceduresInstallTest, NewCompanyDatabaseHasTheProcedures) {
 TEST_F(AvgProceduresInstallTest, AdminInstallPutsBackAMissingProcedureAndCanRunAgain) {
     {
         db::EmbeddedConnection connection(server.directory(), QStringLiteral("Acme"));
-        db::EmbeddedProcedures::uninstall(connection,
-                                          QStringLiteral("CALCULATE_AVG2ByProdAndMonth"));
+        connection.executeDirect(QStringLiteral("Drop Procedure CALCULATE_AVG2ByProdAndMonth"));
     }
     ASSERT_FALSE(installedProcedures().contains(QStringLiteral("CALCULATE_AVG2ByProdAndMonth")));
 
@@ -79,7 +81,7 @@ TEST(AvgProcedureScripts, DropThenCreateWithTheParametersTheCallersPass) {
     };
     ASSERT_EQ(costing::avgProcedureNames().size(), parameters.size());
     for (const auto& name : costing::avgProcedureNames()) {
-        const QStringList batches = db::splitAtGo(costing::ProcedureScript::of(name).text());
+        const QStringList batches = db::splitAtGo(costing::avgProcedureScript(name));
         ASSERT_EQ(batches.size(), 2) << name.toStdString();
         EXPECT_TRUE(batches[0].contains(QStringLiteral("Drop Procedure ") + name))
             << name.toStdString();

@@ -9,7 +9,6 @@
 #include "db/TDatabase.h"
 #include "db/TQuery.h"
 #include "db/embedded/EmbeddedConnection.h"
-#include "db/embedded/EmbeddedProcedures.h"
 #include "db/schema/SchemaInstaller.h"
 
 #include <QVariant>
@@ -60,8 +59,7 @@ public:
     }
 
     void uninstallProcedure(const QString& name) {
-        auto* embedded = dynamic_cast<db::EmbeddedConnection*>(&connection_.connection());
-        db::EmbeddedProcedures::uninstall(*embedded, name);
+        connection_.connection().executeDirect(QStringLiteral("Drop Procedure ") + name);
     }
 
 private:

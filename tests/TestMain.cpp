@@ -1,5 +1,4 @@
 #include "costing/avg/procedures/AvgProcedures.h"
-#include "db/schema/SuiteProcedures.h"
 #include "errors/StockcostApplication.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +14,6 @@ int main(int argc, char** argv) {
     setenv("STOCKCOST_UNATTENDED", "1", 1);
     errors::StockcostApplication app(argc, argv);
     app.setExceptionHandler([](const QString& message) { ADD_FAILURE() << message.toStdString(); });
-    db::schema::registerSuiteProcedures();
     costing::registerAvgProcedures();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

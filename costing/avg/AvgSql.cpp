@@ -7,9 +7,9 @@
 namespace costing {
 
 QString avgSql(const QString& component, const QString& databaseName) {
-    const auto dialect =
-        db::Session::defaultSession().openDatabase(databaseName, component).connection().dialect();
-    return db::sqlResourceFor(QStringLiteral(":/costing/avg/sql/") + component, dialect);
+    db::Session::defaultSession().openDatabase(databaseName, component).connection();
+    return db::sqlResource(QStringLiteral(":/costing/avg/sql/") + component +
+                           QStringLiteral(".sql"));
 }
 
 } // namespace costing

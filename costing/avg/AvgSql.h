@@ -4,9 +4,9 @@
 
 namespace costing {
 
-// The SQL text of an average-cost component (its name, e.g. "QProduct") for the dialect of
-// the connection with that alias, which is opened when it is not. Texts live in
-// costing/avg/sql/, with an embedded twin "<name>.embedded.sql" where the T-SQL needs one.
+// The SQL text of an average-cost component (its name, e.g. "QProduct"), compiled into the
+// program from costing/avg/sql/. The same T-SQL runs on both engines. The connection with that
+// alias is opened when it is not, so a missing server shows before any text is used.
 QString avgSql(const QString& component, const QString& databaseName);
 
 } // namespace costing

@@ -3,23 +3,27 @@
 #include "db/Connection.h"
 #include "db/embedded/SqliteDatabase.h"
 #include "db/embedded/StatementCache.h"
-#include "db/embedded/TsqlTranslator.h"
 
-#include <QHash>
 #include <QString>
 
 #include <memory>
-#include <span>
 
 namespace db {
 
+namespace tsql {
+class Catalog;
+class Interpreter;
+class SqlFunctions;
+} // namespace tsql
+
 // A connection to one database of an embedded server: a directory whose databases are SQLite
 // files, standing in for SQL Server. "master" is virtual: its SysDatabases lists the server's
-// databases, and it takes CREATE DATABASE and DROP DATABASE.
+// databases, and it takes Create Database and Drop Database.
 //
-// The T-SQL it is sent is rewritten by TsqlTranslator (the rewrite of a text is kept, so a
-// statement sent again costs a lookup) and the prepared statements are kept for reuse. Every
-// statement commits by itself; a procedure call runs in one transaction of its own.
+// Every text it is sent is T-SQL, run by the engine's interpreter (tsql::Interpreter): batches
+// as SQL Server runs them, procedures from the text installed in the database. Each statement
+// commits by itself unless the batch opens a transaction; prepared statements are kept for
+// reuse.
 class EmbeddedConnection : public Connection {
 public:
     EmbeddedConnection(const QString& serverDirectory, const QString& databaseName);
@@ -34,11 +38,9 @@ public:
     int callProcedure(const QString& name, std::vector<ProcedureParam>& params) override;
     std::vector<ProcedureParameter> procedureParameters(const QString& name) override;
 
-    // Runs SQLite's own dialect as it stands, '?' markers bound in order.
+    // Runs SQLite's own dialect as it stands, '?' markers bound in order: for tests and tools
+    // that look at the file itself.
     ResultSet executeSqlite(const QString& sql, const std::vector<SqlValue>& params = {});
-
-    // Installs a registered built-in procedure in this database (EmbeddedProcedures::install).
-    void installProcedure(const QString& name);
 
     const QString& serverDirectory() const { return serverDirectory_; }
     // The database's name as it was created.
@@ -48,24 +50,17 @@ public:
     std::size_t preparedStatementCount() const { return statements_.preparedCount(); }
 
 private:
-    std::shared_ptr<const TranslatedBatch> translation(const QString& sql);
-    ResultSet runBatch(const TranslatedBatch& batch, std::span<const SqlValue> params, bool cached);
-    ResultSet runStatements(const std::vector<TranslatedStatement>& statements,
-                            std::span<const SqlValue> params, bool cached);
-    ResultSet runStatement(const TranslatedStatement& statement, std::span<const SqlValue> params,
-                           bool cached);
-    ResultSet runSql(const QByteArray& sql, std::span<const SqlValue> params, bool cached);
-    void callFromText(const TranslatedStatement& statement, std::span<const SqlValue> params);
-    void rollbackProcedure() noexcept;
     void refreshDatabaseList();
 
     QString serverDirectory_;
     QString databaseName_;
     bool master_ = false;
-    // Declared before the statements so it is closed after them.
+    // Declared before what uses it, so it is closed after them.
     SqliteDatabase database_;
+    std::unique_ptr<tsql::SqlFunctions> functions_;
     StatementCache statements_;
-    QHash<QString, std::shared_ptr<const TranslatedBatch>> translations_;
+    std::unique_ptr<tsql::Catalog> catalog_;
+    std::unique_ptr<tsql::Interpreter> interpreter_;
 };
 
 } // namespace db

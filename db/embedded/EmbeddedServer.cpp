@@ -1,6 +1,6 @@
 #include "db/embedded/EmbeddedServer.h"
 
-#include "db/embedded/EmbeddedCatalog.h"
+#include "db/embedded/tsql/Catalog.h"
 #include "db/embedded/EmbeddedErrors.h"
 #include "db/embedded/SqliteDatabase.h"
 
@@ -75,7 +75,7 @@ void EmbeddedServer::createDatabase(const QString& directory, const QString& nam
     database.open(databaseFile(directory, name), true);
     // WAL is a property of the file: set once here, it holds for every later connection.
     database.executeScript("PRAGMA journal_mode=WAL");
-    EmbeddedCatalog::createInternalTables(database);
+    tsql::Catalog(database.handle()).prepare();
 }
 
 void EmbeddedServer::dropDatabase(const QString& directory, const QString& name) {

@@ -26,6 +26,8 @@ public:
 
     const QByteArray& sql() const { return sql_; }
     int parameterCount() const;
+    // The prepared statement itself, for callers that bind and read values of their own.
+    sqlite3_stmt* handle() const { return handle_; }
 
     // Columns declared with a date or time type come back as QDateTime, declared decimals and
     // money as double; otherwise the value's own storage class decides.

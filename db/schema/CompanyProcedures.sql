@@ -1,6 +1,5 @@
--- The suite's procedures of a company data database, for SQL Server test and demo
--- installations. The embedded engine carries the same procedures built in. Batches are
--- separated by lines "Go".
+-- The suite's procedures of a company data database, for test and demo installations on
+-- either engine. Batches are separated by lines "Go".
 If Object_Id('ServerTime') Is Not Null Drop Procedure ServerTime
 Go
 Create Procedure ServerTime

@@ -1,5 +1,5 @@
--- Procedures of the configuration database for SQL Server test and demo installations. The
--- embedded engine carries the same procedures built in. Batches are separated by lines "Go".
+-- Procedures of the configuration database for test and demo installations on either engine.
+-- Batches are separated by lines "Go".
 If Object_Id('MENUCAPTION') Is Not Null Drop Procedure MENUCAPTION
 Go
 Create Procedure MENUCAPTION

@@ -4,7 +4,6 @@
 #include "db/SqlBatches.h"
 #include "db/TDatabase.h"
 #include "db/TQuery.h"
-#include "db/embedded/EmbeddedConnection.h"
 
 #include <QDate>
 
@@ -76,14 +75,7 @@ void SchemaInstaller::createDatabase(const QString& name) {
     connection.executeDirect(QStringLiteral("Create Database ") + name + collation);
 }
 
-void SchemaInstaller::installProcedures(TDatabase& database, const QString& resource,
-                                        const QStringList& names) {
-    auto& connection = database.connection();
-    if (auto* embedded = dynamic_cast<EmbeddedConnection*>(&connection)) {
-        for (const auto& name : names)
-            embedded->installProcedure(name);
-        return;
-    }
+void SchemaInstaller::installProcedures(TDatabase& database, const QString& resource) {
     executeBatches(database.databaseName(), sqlResource(resource));
 }
 
@@ -95,8 +87,7 @@ void SchemaInstaller::createConfigDatabase(const QString& name) {
     createDatabase(name);
     auto config = connect(configAlias, name);
     executeBatches(configAlias, sqlResource(QStringLiteral(":/schema/ConfigDatabase.sql")));
-    installProcedures(*config, QStringLiteral(":/schema/ConfigProcedures.sql"),
-                      {QStringLiteral("MENUCAPTION"), QStringLiteral("AddErrorLog")});
+    installProcedures(*config, QStringLiteral(":/schema/ConfigProcedures.sql"));
 
     run(configAlias,
         QStringLiteral("Insert Into Menu (Id, Caption, Command, MenuOption) "
@@ -130,8 +121,7 @@ void SchemaInstaller::createCompanyDatabase(const QString& name, int costingMeth
     executeBatches(installAlias, sqlResource(QStringLiteral(":/schema/CompanyDatabase.sql")));
     run(installAlias, QStringLiteral("Update Config Set CalStockMethod = :Method"),
         {{"Method", costingMethod}});
-    installProcedures(*company, QStringLiteral(":/schema/CompanyProcedures.sql"),
-                      {QStringLiteral("ServerTime")});
+    installProcedures(*company, QStringLiteral(":/schema/CompanyProcedures.sql"));
     for (const auto& [installerName, install] : companyProcedureInstallers())
         install(*company);
 

@@ -43,7 +43,7 @@ public:
 private:
     void createDatabase(const QString& name);
     std::unique_ptr<TDatabase> connect(const QString& alias, const QString& database);
-    void installProcedures(TDatabase& database, const QString& resource, const QStringList& names);
+    void installProcedures(TDatabase& database, const QString& resource);
 
     QString serverName_;
 };

@@ -5,8 +5,6 @@
 -- A receipt whose value is null (a purchase with a VAT mode other than I or E) still adds its
 -- quantity but nothing to the row's value, and never erases the value of the other receipts;
 -- a row fed only by such receipts keeps a null value. Null quantities are treated alike.
--- The statements marked "--: Name" are also run as they stand by the embedded engine's
--- implementation (CalculateAvgByProdAndMonth.cpp), which does the rest the same way.
 If Object_Id('CALCULATE_AVG1ByProdAndMonth') Is Not Null
   Drop Procedure CALCULATE_AVG1ByProdAndMonth
 Go
@@ -25,29 +23,22 @@ Begin
   -- The product whose code, blanks around it dropped, is the one given: first through the
   -- index on Code (trailing blanks do not count in the comparison), then, for a code stored
   -- with leading blanks, by trimming every code.
-  --: FindProduct
   Set @Prod = (Select Id From Product Where Code = LTrim(RTrim(@ProdCode)));
   If @Prod Is Null
-    --: FindProductTrimmed
     Set @Prod = (Select Id From Product Where LTrim(RTrim(Code)) = LTrim(RTrim(@ProdCode)));
 
-  --: ClearMonth
   Delete From ProductCostAVG
   Where PeriodNo > 0 And BalanceYear = @Year And Product = @Prod And PeriodNo = @Month;
 
   -- ต้นทุนยกมา: the opening stock at the opening row's cost per unit of its ProductUnits
-  --: HasOnhand
   Set @HasOnhand = (Select Count(*) From ProductOnhand
                     Where Product = @Prod And BalanceYear = @Year And PeriodNo = 0);
   If @HasOnhand > 0
   Begin
-    --: OpeningQuantity
     Set @PQnty = (Select Sum(Quantity) From ProductOnhand
                   Where Product = @Prod And BalanceYear = @Year And PeriodNo = 0);
-    --: OpeningUnit
     Set @OpeningUnit = (Select ProductUnits From ProductCostAVG
                         Where Product = @Prod And BalanceYear = @Year And PeriodNo = 0);
-    --: OpeningFraction
     Set @Frac = (Select Convert(Int, Fraction) From ProductUnits Where Id = @OpeningUnit);
     Update ProductCostAVG
     Set PurcQnty = @PQnty, PurcAmount = Round(@PQnty*(CostAvg/@Frac),2)
@@ -56,7 +47,6 @@ Begin
 
   -- The month's receipts, one row per unit. Each receipt's value is held as money before it is
   -- added, as the row's PurcAmount would hold it.
-  --: Receipts
   Insert Into ProductCostAVG (Product, ProductUnits, PeriodNo, BalanceYear,
                               PurcQnty, PurcAmount, CostAvg)
   Select @Prod, R.ProductUnits, @Month, @Year, Sum(R.Qnty), Sum(Convert(Money, R.Amount)), 0.00

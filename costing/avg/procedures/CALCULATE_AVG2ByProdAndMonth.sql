@@ -5,8 +5,6 @@
 -- so the lines of a month do not depend on one another or on their order.
 -- A return whose quantity or value is null adds nothing to the row's quantity or value and never
 -- erases what the row holds.
--- The statements marked "--: Name" are also run as they stand by the embedded engine's
--- implementation (CalculateAvg2ByProdAndMonth.cpp), which does the rest the same way.
 If Object_Id('CALCULATE_AVG2ByProdAndMonth') Is Not Null
   Drop Procedure CALCULATE_AVG2ByProdAndMonth
 Go
@@ -27,15 +25,12 @@ Begin
   -- The product whose code, blanks around it dropped, is the one given: first through the
   -- index on Code (trailing blanks do not count in the comparison), then, for a code stored
   -- with leading blanks, by trimming every code.
-  --: FindProduct
   Set @Prod = (Select Id From Product Where Code = LTrim(RTrim(@ProdCode)));
   If @Prod Is Null
-    --: FindProductTrimmed
     Set @Prod = (Select Id From Product Where LTrim(RTrim(Code)) = LTrim(RTrim(@ProdCode)));
 
   -- Each month row of the year with a quantity and a value gets its own average per base unit;
   -- rows with a quantity or value of 0 or less keep theirs.
-  --: RowAverages
   Update ProductCostAVG
   Set CostAvg = Convert(Float, PurcAmount) / PurcQnty
   Where Product = @Prod And BalanceYear = @Year And PeriodNo > 0
@@ -46,7 +41,6 @@ Begin
   -- (four-digit year, two-digit month) is at most the return's, the keys compared as text part
   -- by part; A / Q to six decimals, then held as money.
   Insert Into @Returns (ProductUnits, PeriodNo, BalanceYear, Qnty, Amount)
-  --: Returns
   Select R.ProductUnits, R.PeriodNo, R.BalanceYear, R.Qnty, Convert(Money, R.Qnty * R.Cost)
   From (
     Select L.ProductUnits, Month(H.SRDATE) As PeriodNo, Year(H.SRDATE) As BalanceYear,

@@ -5,8 +5,6 @@
 -- month of its work date. A work order with children takes, for material that a child made, the
 -- child's cost; the Negative flag of each product whose lines change is Y meanwhile and gets its
 -- old value back afterwards, also when a statement fails.
--- The statements marked "--: Name" are also run as they stand by the embedded engine's
--- implementation (CalculateWorkOrderAvg.cpp), which does the rest the same way.
 If Object_Id('CALCULATE_WorkOrderAVG') Is Not Null
   Drop Procedure CALCULATE_WorkOrderAVG
 Go
@@ -32,16 +30,13 @@ Begin
   If @WorkId Is Null
     Return
 
-  --: ClearWorkOrderCost
   Update WorkOrderHd Set CostAVG = Null Where Id = @WorkId;
-  --: ClearOutputLineCosts
   Update WorkOrderDt Set CostAVG = Null Where WorkOrderHd = @WorkId;
 
   If Not Exists (Select * From WorkOrderHd Where MasterWorkOrder = @WorkId)
   Begin
     -- The material at the year-to-date average cost of its product for the month of the work
     -- date, per unit of the line.
-    --: LeafIssueLines
     Update MFGISDT
     Set CostAVG =
       (Select Case When IsNull(Sum(A.PurcQnty), 0) = 0 Then 0
@@ -53,7 +48,6 @@ Begin
        Where A.Product = MFGISDT.Product And A.BalanceYear = @WorkYear
          And A.PeriodNo <= @WorkMonth) * Fraction
     Where MFGISHD In (Select Id From MFGISHD Where WorkOrderHd = @WorkId And Delflag = 'N');
-    --: LeafReturnLines
     Update MFGRIDT
     Set CostAVG =
       (Select Case When IsNull(Sum(A.PurcQnty), 0) = 0 Then 0
@@ -82,7 +76,6 @@ Begin
     Deallocate Children
 
     Insert Into @Flags (Product, Negative)
-    --: LineProducts
     Select P.Id, P.Negative
     From Product P
     Where P.Id In (Select D.Product From MFGISDT D Join MFGISHD H On H.Id = D.MFGISHD
@@ -97,7 +90,6 @@ Begin
     Begin Try
       Begin Transaction
       Update Product Set Negative = 'Y' Where Id In (Select Product From @Flags)
-      --: MasterIssueLines
       Update MFGISDT
       Set CostAVG = Coalesce(
         Case When Exists (Select * From WorkOrderHd W Where W.Id = @WorkId And W.Clear = 'Y')
@@ -120,7 +112,6 @@ Begin
              And A.PeriodNo <= @WorkMonth) * Fraction),
         0)
       Where MFGISHD In (Select Id From MFGISHD Where WorkOrderHd = @WorkId And Delflag = 'N');
-      --: MasterReturnLines
       Update MFGRIDT
       Set CostAVG = Coalesce(
         Case When Exists (Select * From WorkOrderHd W Where W.Id = @WorkId And W.Clear = 'Y')
@@ -158,10 +149,8 @@ Begin
 
   -- The unit cost: the material issued less the material returned (deleted documents included)
   -- plus the bill's expenses, per unit finished.
-  --: FinishedQuantity
   Set @FQ = IsNull((Select Sum(IsNull(Quantity, 0)) From MfgFinishDt
                     Where WorkOrderHd = @WorkId), 0);
-  --: MaterialCost
   Set @M = IsNull((Select Sum(IsNull(D.Quantity * D.CostAVG, 0))
                    From MFGISDT D Join MFGISHD H On H.Id = D.MFGISHD
                    Where H.WorkOrderHd = @WorkId), 0)
@@ -174,7 +163,6 @@ Begin
          + IsNull((Select Sum(IsNull(B.StdCost, 0))
                    From BomDt B Join MfgExpense E On E.Id = B.MfgExpense
                    Where B.BomHd = @BomHd And B.RmType = 'F'), 0);
-  --: UnitCost
   Update WorkOrderHd
   Set CostAVG = Case When Not Exists (Select * From WorkOrderDt Where WorkOrderHd = @WorkId)
                        Then Null
@@ -187,7 +175,6 @@ Begin
   -- quantity (of several, the last entered).
   If @BomAssembly = 'N'
   Begin
-    --: OutputLineCosts
     Update WorkOrderDt
     Set CostAVG = (Select Top 1 Convert(Decimal(28,4), F.Cost * F.Quantity) From MfgFinishDt F
                    Where F.WorkOrderDt = WorkOrderDt.Id And F.BomAssembly = 'N'

@@ -1,8 +1,6 @@
 -- The number of the root of a work order's tree: the work order itself when it has no master
 -- (also when no work order has that number), otherwise the root of its master's tree. A master
 -- that names no existing work order gives a null root.
--- The statements marked "--: Name" are also run as they stand by the embedded engine's
--- implementation (SeekMasterWorkOrder.cpp), which follows the chain the same way.
 If Object_Id('SeekMasterWorkOrder') Is Not Null
   Drop Procedure SeekMasterWorkOrder
 Go
@@ -17,13 +15,11 @@ Begin
   Set XAct_Abort On
   Declare @Master IdNo, @MasterNo Char(20)
 
-  --: MasterOf
   Set @Master = (Select MasterWorkOrder From WorkOrderHd Where WorkOrderNo = @WorkOrderNo);
   If @Master Is Null
     Set @MasterWorkOrderNo = @WorkOrderNo
   Else
   Begin
-    --: NumberOfMaster
     Set @MasterNo = (Select WorkOrderNo From WorkOrderHd Where Id = @Master);
     Exec SeekMasterWorkOrder @MasterNo, @MasterWorkOrderNo Output
   End

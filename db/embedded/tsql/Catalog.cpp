@@ -1,0 +1,322 @@
+#include "db/embedded/tsql/Catalog.h"
+
+#include "db/embedded/tsql/Parser.h"
+#include "db/embedded/tsql/TsqlError.h"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace db::tsql {
+
+namespace {
+
+// A one-off statement of the catalog, finalized when it goes.
+class CatalogQuery {
+public:
+    CatalogQuery(sqlite3* database, const char* sql) : database_(database) {
+        if (sqlite3_prepare_v2(database, sql, -1, &statement_, nullptr) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(database));
+            sqlite3_finalize(statement_);
+            statement_ = nullptr;
+            throw TsqlError(0, message);
+        }
+    }
+    ~CatalogQuery() { sqlite3_finalize(statement_); }
+    CatalogQuery(const CatalogQuery&) = delete;
+    CatalogQuery& operator=(const CatalogQuery&) = delete;
+
+    CatalogQuery& bind(int index, const QString& text) {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(statement_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    CatalogQuery& bind(int index, qint64 number) {
+        sqlite3_bind_int64(statement_, index, number);
+        return *this;
+    }
+    bool next() {
+        const int code = sqlite3_step(statement_);
+        if (code == SQLITE_ROW)
+            return true;
+        if (code != SQLITE_DONE)
+            throw TsqlError(0, QString::fromUtf8(sqlite3_errmsg(database_)));
+        return false;
+    }
+    QString text(int column) const {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement_, column)),
+                                 sqlite3_column_bytes(statement_, column));
+    }
+    qint64 number(int column) const { return sqlite3_column_int64(statement_, column); }
+    bool isNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+
+private:
+    sqlite3* database_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+void execute(sqlite3* database, const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(database, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(database));
+        sqlite3_free(message);
+        throw TsqlError(0, text);
+    }
+}
+
+// The catalog views SysObjects and SysColumns are SQLite views whose columns SQLite does not
+// type: SQL Server's types for them.
+std::optional<SqlType> catalogViewColumn(const QString& view, const QString& column) {
+    const QString v = view.toLower();
+    const QString c = column.toLower();
+    if (v != QLatin1String("sysobjects") && v != QLatin1String("syscolumns"))
+        return std::nullopt;
+    if (c == QLatin1String("id"))
+        return SqlType::integer();
+    if (c == QLatin1String("name"))
+        return SqlType::nVarChar(128);
+    if (c == QLatin1String("xtype") || c == QLatin1String("type"))
+        return SqlType::charType(2);
+    if (c == QLatin1String("colid"))
+        return SqlType::smallInt();
+    return std::nullopt;
+}
+
+QString quoted(const QString& name) {
+    QString text = name;
+    return '"' + text.replace('"', QStringLiteral("\"\"")) + '"';
+}
+
+} // namespace
+
+const ColumnInfo* TableInfo::column(const QString& columnName) const {
+    for (const ColumnInfo& candidate : columns) {
+        if (candidate.name.compare(columnName, Qt::CaseInsensitive) == 0)
+            return &candidate;
+    }
+    return nullptr;
+}
+
+int TableInfo::identityColumn() const {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].identity)
+            return int(i);
+    }
+    return -1;
+}
+
+Catalog::Catalog(sqlite3* database) : database_(database) {}
+
+void Catalog::prepare() {
+    execute(database_, "CREATE TABLE IF NOT EXISTS main.embedded_procedures ("
+                       "Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, Definition TEXT)");
+    // Databases of the engine's first version kept only the names of built-in procedures.
+    bool hasDefinition = false;
+    CatalogQuery columns(database_,
+                         "SELECT name FROM pragma_table_info('embedded_procedures', 'main')");
+    while (columns.next()) {
+        if (columns.text(0).compare(QLatin1String("Definition"), Qt::CaseInsensitive) == 0)
+            hasDefinition = true;
+    }
+    if (!hasDefinition)
+        execute(database_, "ALTER TABLE main.embedded_procedures ADD COLUMN Definition TEXT");
+    execute(database_, "CREATE TABLE IF NOT EXISTS main.embedded_types ("
+                       "Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, BaseType TEXT NOT NULL, "
+                       "Nullable INTEGER NOT NULL DEFAULT 1)");
+}
+
+std::optional<SqlType> Catalog::columnType(const QString& declared) {
+    if (declared.isEmpty())
+        return std::nullopt;
+    if (const auto system = SqlType::fromText(declared))
+        return system;
+    // An identity column is SQLite's INTEGER PRIMARY KEY.
+    if (declared.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
+        return SqlType::integer();
+    if (const auto user = userType(declared))
+        return user;
+    return std::nullopt;
+}
+
+const TableInfo* Catalog::table(const QString& name, bool temporary) {
+    const QString key = (temporary ? QStringLiteral("temp:") : QString()) + name.toLower();
+    const auto found = tables_.constFind(key);
+    if (found != tables_.cend())
+        return found.value().get();
+
+    const char* schemas[] = {"main", "temp"};
+    for (const char* schema : schemas) {
+        if (temporary && qstrcmp(schema, "main") == 0)
+            continue;
+        CatalogQuery object(database_, qstrcmp(schema, "main") == 0
+                                           ? "SELECT name, type FROM main.sqlite_schema WHERE "
+                                             "type IN ('table', 'view') AND name = ?1 COLLATE "
+                                             "NOCASE"
+                                           : "SELECT name, type FROM temp.sqlite_schema WHERE "
+                                             "type IN ('table', 'view') AND name = ?1 COLLATE "
+                                             "NOCASE");
+        object.bind(1, name);
+        if (!object.next())
+            continue;
+        auto info = std::make_shared<TableInfo>();
+        info->name = object.text(0);
+        info->view = object.text(1) == QLatin1String("view");
+        info->hasRowid = !info->view;
+        info->sqlName =
+            (qstrcmp(schema, "temp") == 0 ? QStringLiteral("temp.") : QString()) + quoted(info->name);
+        CatalogQuery columns(database_, "SELECT name, type, \"notnull\" FROM "
+                                        "pragma_table_info(?1, ?2)");
+        columns.bind(1, info->name).bind(2, QString::fromLatin1(schema));
+        const QByteArray tableName = info->name.toUtf8();
+        while (columns.next()) {
+            ColumnInfo column;
+            column.name = columns.text(0);
+            column.notNull = columns.number(2) != 0;
+            column.type = columnType(columns.text(1))
+                              .value_or(catalogViewColumn(info->name, column.name)
+                                            .value_or(SqlType::variant()));
+            if (!info->view) {
+                const char* collation = nullptr;
+                int autoIncrement = 0;
+                const QByteArray columnName = column.name.toUtf8();
+                if (sqlite3_table_column_metadata(database_, schema, tableName.constData(),
+                                                  columnName.constData(), nullptr, &collation,
+                                                  nullptr, nullptr, &autoIncrement) == SQLITE_OK) {
+                    column.identity = autoIncrement != 0;
+                    if (collation != nullptr && column.type.isString() &&
+                        (qstricmp(collation, "RTRIM") == 0 || qstricmp(collation, "BINARY") == 0))
+                        column.type.collation = Collation::Binary;
+                }
+            }
+            info->columns.push_back(std::move(column));
+        }
+        const TableInfo* result = info.get();
+        tables_.insert(key, std::move(info));
+        return result;
+    }
+    return nullptr;
+}
+
+std::optional<SqlType> Catalog::userType(const QString& name) {
+    if (!userTypesRead_) {
+        CatalogQuery types(database_, "SELECT Name, BaseType FROM main.embedded_types");
+        while (types.next()) {
+            if (const auto base = SqlType::fromText(types.text(1)))
+                userTypes_.insert(types.text(0).toLower(), *base);
+        }
+        userTypesRead_ = true;
+    }
+    const auto found = userTypes_.constFind(name.toLower());
+    if (found == userTypes_.cend())
+        return std::nullopt;
+    return found.value();
+}
+
+void Catalog::createType(const QString& name, const SqlType& base, bool nullable) {
+    if (userType(name) || SqlType::fromText(name))
+        throw TsqlError(219, QStringLiteral("The type '%1' already exists, or you do not have "
+                                            "permission to create it.")
+                                 .arg(name));
+    CatalogQuery insert(database_,
+                        "INSERT INTO main.embedded_types (Name, BaseType, Nullable) VALUES (?1, "
+                        "?2, ?3)");
+    insert.bind(1, name).bind(2, base.name()).bind(3, nullable ? 1 : 0);
+    insert.next();
+    invalidate();
+}
+
+void Catalog::dropType(const QString& name) {
+    if (!userType(name))
+        throw TsqlError(218, QStringLiteral("Could not find the type '%1' because it does not "
+                                            "exist or you do not have permission.")
+                                 .arg(name));
+    CatalogQuery remove(database_, "DELETE FROM main.embedded_types WHERE Name = ?1");
+    remove.bind(1, name);
+    remove.next();
+    invalidate();
+}
+
+std::shared_ptr<const StoredProcedure> Catalog::procedure(const QString& name) {
+    const QString key = name.toLower();
+    const auto found = procedures_.constFind(key);
+    if (found != procedures_.cend())
+        return found.value();
+    CatalogQuery query(database_,
+                       "SELECT Name, Definition FROM main.embedded_procedures WHERE Name = ?1");
+    query.bind(1, name);
+    if (!query.next() || query.isNull(1))
+        return nullptr;
+    auto procedure = std::make_shared<StoredProcedure>();
+    procedure->name = query.text(0);
+    procedure->text = query.text(1);
+    Batch batch = Parser::parseBatch(procedure->text);
+    if (batch.statements.size() != 1 ||
+        batch.statements.front()->kind != StatementKind::CreateProcedure)
+        throw TsqlError(0, QStringLiteral("The stored text of procedure '%1' is not a procedure.")
+                               .arg(procedure->name));
+    procedure->definition.reset(
+        static_cast<CreateProcedureStatement*>(batch.statements.front().release()));
+    procedures_.insert(key, procedure);
+    return procedure;
+}
+
+bool Catalog::hasProcedure(const QString& name) {
+    CatalogQuery query(database_, "SELECT 1 FROM main.embedded_procedures WHERE Name = ?1");
+    query.bind(1, name);
+    return query.next();
+}
+
+void Catalog::storeProcedure(const QString& name, const QString& text, bool replace) {
+    CatalogQuery object(database_, "SELECT 1 FROM main.sqlite_schema WHERE type IN ('table', "
+                                   "'view') AND name = ?1 COLLATE NOCASE");
+    object.bind(1, name);
+    if (object.next() || (!replace && hasProcedure(name)))
+        throw TsqlError(2714,
+                        QStringLiteral("There is already an object named '%1' in the database.")
+                            .arg(name));
+    CatalogQuery store(database_, "INSERT OR REPLACE INTO main.embedded_procedures (Name, "
+                                  "Definition) VALUES (?1, ?2)");
+    store.bind(1, name).bind(2, text);
+    store.next();
+    procedures_.remove(name.toLower());
+    ++generation_;
+}
+
+void Catalog::dropProcedure(const QString& name) {
+    if (!hasProcedure(name))
+        throw TsqlError(3701,
+                        QStringLiteral("Cannot drop the procedure '%1', because it does not exist "
+                                       "or you do not have permission.")
+                            .arg(name));
+    CatalogQuery remove(database_, "DELETE FROM main.embedded_procedures WHERE Name = ?1");
+    remove.bind(1, name);
+    remove.next();
+    procedures_.remove(name.toLower());
+    ++generation_;
+}
+
+QStringList Catalog::procedureNames() {
+    QStringList names;
+    CatalogQuery query(database_, "SELECT Name FROM main.embedded_procedures ORDER BY Name");
+    while (query.next())
+        names << query.text(0);
+    return names;
+}
+
+void Catalog::invalidate() {
+    tables_.clear();
+    userTypes_.clear();
+    userTypesRead_ = false;
+    procedures_.clear();
+    ++generation_;
+}
+
+void Catalog::refreshIfChanged() {
+    CatalogQuery version(database_, "PRAGMA data_version");
+    const qint64 current = version.next() ? version.number(0) : 0;
+    if (dataVersion_ >= 0 && current != dataVersion_)
+        invalidate();
+    dataVersion_ = current;
+}
+
+} // namespace db::tsql
