@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <span>
 
 namespace db::tsql {
@@ -37,10 +38,16 @@ struct BuiltinFunction {
 // The function of that name (any letter case), or nullptr when it is not one of these.
 const BuiltinFunction* findBuiltinFunction(const QString& name);
 
+// text Like pattern [Escape escape]: SQL Server's wildcards (% _ [a-f] [^a-f]), the collation of
+// the two (case-insensitive unless either is binary), trailing blanks of the text ignored.
+// Nothing when either is NULL. A number or date is matched by its text.
+std::optional<bool> like(const TsqlValue& text, const TsqlValue& pattern, QChar escape = QChar());
+
 // Sum and Avg as SQL Server types them: Sum of tinyint, smallint and int is int, of bigint
-// bigint, of decimal(p,s) decimal(38,s), of money money, of float float; Avg of an integer type
-// is int (the sum divided by the count and truncated), of decimal(p,s) decimal(38, max(s,6)), of
-// money money, of float float. Throws TsqlError 8117 for other types.
+// bigint, of decimal(p,s) decimal(38,s), of money money, of float float; Avg of tinyint, smallint
+// and int is int and of bigint bigint (the sum divided by the count and truncated), of
+// decimal(p,s) decimal(38, max(s,6)), of money money, of float float. Throws TsqlError 8117 for
+// other types.
 SqlType sumResultType(const SqlType& argument);
 SqlType avgResultType(const SqlType& argument);
 
@@ -64,7 +71,7 @@ private:
     std::int64_t count_ = 0;
     // Integers add up in an int128, decimals and money as a Decimal at the argument's scale,
     // floats as a double.
-    __int128 integer_ = 0;
+    Decimal::Mantissa integer_ = 0;
     Decimal decimal_;
     double real_ = 0;
 };

@@ -30,7 +30,19 @@ struct DateTimeValue {
     // "YYYY-MM-DD", "YYYYMMDD", "YYYY/MM/DD", each optionally followed by " HH:MM[:SS[.fff]]"
     // (or "T" instead of the blank), a time alone ("14:30" is 1 January 1900), and month names
     // ("Mar 5 2024", "5 March 2024"). Blanks around are allowed. Nothing for any other text.
+    // A time may end in AM or PM and its milliseconds follow a colon ("14:30:20:997"), so the
+    // texts of Convert styles 0, 9, 13, 20 and 21 read back.
     static std::optional<DateTimeValue> parse(QStringView text);
+
+    // Why a text is no date-time: not written as one (SQL Server's error 241), or written as one
+    // with a field out of range such as 30 February or the year 1700 (error 242).
+    enum class ParseError : std::uint8_t { Syntax, OutOfRange };
+    // The order of day, month and year in a date of three numbers ("05/03/2024"): "Set
+    // DateFormat" or the style of Convert (101 month first, 103 day first). A four-digit year
+    // written first is read year, month, day whatever the order.
+    enum class DateOrder : std::uint8_t { YearMonthDay, MonthDayYear, DayMonthYear };
+    static std::optional<DateTimeValue> parse(QStringView text, DateOrder order,
+                                              ParseError* error = nullptr);
     // A number of days since 1 January 1900 with the time as its fraction (datetime + 1.5).
     static std::optional<DateTimeValue> fromDays(double days);
 

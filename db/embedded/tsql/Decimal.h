@@ -20,7 +20,7 @@ enum class Rounding : std::uint8_t {
 // and refuses a result of more than 38 digits.
 class Decimal {
 public:
-    using Mantissa = __int128;
+    __extension__ typedef __int128 Mantissa;
     static constexpr int maxDigits = 38;
 
     constexpr Decimal() = default;
@@ -53,6 +53,10 @@ public:
     Decimal rescaled(int scale, Rounding rounding = Rounding::HalfAwayFromZero) const;
     // Whether the value fits decimal(precision, scale) once rescaled to that scale.
     bool fits(int precision, int scale) const;
+    // The same scale with the digits after `places` decimals dropped as rounding says; a negative
+    // number of places rounds left of the point (Round(748.58, -1) is 750.00). A result of more
+    // than 38 digits throws TsqlError 8115.
+    Decimal roundedAt(int places, Rounding rounding) const;
 
     // The nearest double.
     double toDouble() const;

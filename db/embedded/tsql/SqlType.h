@@ -86,6 +86,9 @@ struct SqlType {
 
     // As SQL Server names it: "int", "decimal(28,4)", "varchar(20)", "varchar(max)", "money".
     QString name() const;
+    // The name without arguments as SQL Server's error messages write it: "int", "varchar",
+    // "numeric" for decimal(p,s) ("Error converting data type varchar to numeric.").
+    QString baseName() const;
 
     // The type packed into one integer, and back: how compiled SQL passes a type to the
     // engine's SQL functions.
@@ -129,12 +132,21 @@ SqlType unaryResultType(char op, const SqlType& operand);
 
 // The type two values meet in: both sides of a comparison, the branches of a Case, the
 // arguments of Coalesce, the rows of a Union. The type of higher precedence; two decimals
-// widen to hold both (scale the larger, integral digits the larger, at most 38); two strings
-// the longer length, Unicode when either is. Throws TsqlError 206 ("Operand type clash: %s is
-// incompatible with %s") for types that do not convert, such as datetime and money.
+// widen to hold both (scale the larger, integral digits the larger, at most 38, the scale
+// giving way to the integral digits beyond that); two strings the longer length, Unicode when
+// either is. Throws TsqlError 206 ("Operand type clash: %s is incompatible with %s") for types
+// that do not convert implicitly, such as date and int.
 SqlType commonType(const SqlType& left, const SqlType& right);
 
 // Whether a value of type from converts implicitly to type to (SQL Server's conversion table).
 bool convertsImplicitly(const SqlType& from, const SqlType& to);
+// Whether Cast and Convert take a value of type from to type to at all.
+bool convertsExplicitly(const SqlType& from, const SqlType& to);
+
+// The decimal an integer constant written in the text takes when it meets a decimal: as many
+// digits as it has (3 is decimal(1,0), -250 decimal(3,0)), where an int column or variable takes
+// decimal(10,0). SQL Server types constants so; it is why 1.0 / 3 is 0.333333 and not
+// 0.333333333333. The constant stays an int against integers (2147483647 + 1 overflows).
+SqlType literalAsDecimal(std::int64_t value);
 
 } // namespace db::tsql
