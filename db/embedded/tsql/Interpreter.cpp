@@ -134,6 +134,17 @@ QVariant outputValue(const TsqlValue& value, DataType type) {
     }
 }
 
+// The access layer's error for what a batch or call raised: every entry, in order.
+DatabaseError reported(const std::vector<TsqlError>& errors) {
+    std::vector<DatabaseErrorEntry> entries;
+    for (const TsqlError& error : errors) {
+        const DatabaseError databaseError = error.toDatabaseError();
+        entries.insert(entries.end(), databaseError.entries().begin(),
+                       databaseError.entries().end());
+    }
+    return DatabaseError(std::move(entries));
+}
+
 TsqlError fromDatabaseError(const DatabaseError& error) {
     const DatabaseErrorEntry entry =
         error.entries().empty() ? DatabaseErrorEntry{QString(), 0, error.message()}
@@ -630,14 +641,6 @@ void Interpreter::runCompiledSteps(CompiledEntry& entry, Frame& frame) {
 
 void Interpreter::runTopLevel(Frame& frame, const StatementList& statements, Results* results) {
     pendingErrors_.clear();
-    const auto report = [&](std::vector<TsqlError> errors) {
-        std::vector<DatabaseErrorEntry> entries;
-        for (const TsqlError& error : errors) {
-            for (const auto& entry : error.toDatabaseError().entries())
-                entries.push_back(entry);
-        }
-        return DatabaseError(std::move(entries));
-    };
     try {
         runList(statements, frame, results);
     } catch (TsqlError& error) {
@@ -651,7 +654,7 @@ void Interpreter::runTopLevel(Frame& frame, const StatementList& statements, Res
                                 QStringLiteral("Uncommittable transaction is detected at the end "
                                                "of the batch. The transaction is rolled back."));
         }
-        throw report(std::move(errors));
+        throw reported(errors);
     }
     leaveFrame(frame);
     std::vector<TsqlError> errors = std::move(pendingErrors_);
@@ -662,7 +665,7 @@ void Interpreter::runTopLevel(Frame& frame, const StatementList& statements, Res
                                                  "of the batch. The transaction is rolled back."));
     }
     if (!errors.empty())
-        throw report(std::move(errors));
+        throw reported(errors);
 }
 
 ResultSet Interpreter::runBatch(const QString& text, const std::vector<SqlValue>& values) {
@@ -1447,19 +1450,6 @@ int Interpreter::callProcedure(const QString& name, std::vector<ProcedureParam>&
     Frame top;
     top.unit = unit.get();
     pendingErrors_.clear();
-    const auto report = [&](std::optional<TsqlError> last) {
-        std::vector<DatabaseErrorEntry> entries;
-        for (const TsqlError& pending : pendingErrors_) {
-            for (const auto& entry : pending.toDatabaseError().entries())
-                entries.push_back(entry);
-        }
-        pendingErrors_.clear();
-        if (last) {
-            for (const auto& entry : last->toDatabaseError().entries())
-                entries.push_back(entry);
-        }
-        return DatabaseError(std::move(entries));
-    };
     Results results;
     int result = 0;
     try {
@@ -1467,10 +1457,16 @@ int Interpreter::callProcedure(const QString& name, std::vector<ProcedureParam>&
     } catch (TsqlError& error) {
         if (doomed_)
             rollbackTransaction();
-        throw report(error);
+        std::vector<TsqlError> errors = std::move(pendingErrors_);
+        pendingErrors_.clear();
+        errors.push_back(error);
+        throw reported(errors);
     }
-    if (!pendingErrors_.empty())
-        throw report(std::nullopt);
+    if (!pendingErrors_.empty()) {
+        std::vector<TsqlError> errors = std::move(pendingErrors_);
+        pendingErrors_.clear();
+        throw reported(errors);
+    }
     for (ProcedureParam& param : params) {
         if (param.kind == ParamKind::Result) {
             param.value = result;

@@ -1292,75 +1292,95 @@ QString StatementCompiler::query(const QueryExpr& q, Scope* outer, std::vector<O
                                  const std::vector<SqlType>* wanted, bool storage) {
     if (q.kind == QueryExpr::Kind::Spec) {
         QString sql = spec(*q.spec, outer, q.orderBy.empty() ? nullptr : &q.orderBy, outputs,
-                           wanted, storage, true);
+                           wanted, storage, false);
         if (q.offset || q.fetch)
             sql += limitClause(nullptr, q.offset.get(), q.fetch.get(), outer);
         return sql;
     }
-    std::vector<Output> left;
-    std::vector<Output> right;
-    QString leftSql = query(*q.left, outer, left);
-    QString rightSql = query(*q.right, outer, right);
-    if (left.size() != right.size())
-        fail(205,
-             QStringLiteral("All queries combined using a UNION, INTERSECT or EXCEPT operator "
-                            "must have an equal number of expressions in their target lists."),
-             q.line);
+    // A chain of set operations (a Union All b Union All c ...) becomes one flat compound
+    // select, each member converting its columns to the type they all meet in: SQLite's parser
+    // takes a long chain but not a deep nesting of subqueries.
+    std::vector<const QueryExpr*> members;
+    std::vector<QueryExpr::Kind> operators;
+    const std::function<void(const QueryExpr&, bool)> flatten = [&](const QueryExpr& node,
+                                                                     bool root) {
+        const bool chain = node.kind != QueryExpr::Kind::Spec &&
+                           (root || (node.orderBy.empty() && !node.offset && !node.fetch));
+        if (!chain) {
+            members.push_back(&node);
+            return;
+        }
+        flatten(*node.left, false);
+        operators.push_back(node.kind);
+        // A right operand that is a set operation itself (an Intersect, a parenthesized
+        // Union) stays one member.
+        members.push_back(node.right.get());
+    };
+    flatten(q, true);
+
+    const std::size_t mark = bindings_.size();
+    std::vector<std::vector<Output>> probes(members.size());
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        query(*members[m], outer, probes[m]);
+        if (m > 0 && probes[m].size() != probes[0].size())
+            fail(205,
+                 QStringLiteral("All queries combined using a UNION, INTERSECT or EXCEPT operator "
+                                "must have an equal number of expressions in their target lists."),
+                 q.line);
+    }
+    bindings_.resize(mark);
     std::vector<SqlType> types;
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        SqlType type = meetType(left[i].type, right[i].type);
+    for (std::size_t i = 0; i < probes[0].size(); ++i) {
+        SqlType type = SqlType::null();
+        for (const auto& probe : probes)
+            type = meetType(type, probe[i].type);
         if (type.kind == TypeKind::Null)
             type = SqlType::integer();
         if (wanted != nullptr && i < wanted->size())
             type = (*wanted)[i];
         types.push_back(type);
     }
-    const bool deduplicates = q.kind != QueryExpr::Kind::UnionAll;
-    // Each side as a plain Select of the columns in the type they meet in, compared by the
-    // collation of strings and by value for decimals.
-    const auto member = [&](const QString& sql, const std::vector<Output>& columns,
-                            const QueryExpr& side) {
-        QStringList items;
-        bool plain = true;
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            Gen value;
-            value.sql = QStringLiteral("__m.") + quoted(columns[i].name);
-            value.type = columns[i].type;
-            value.column = true;
-            QString item;
-            if (storage && wanted != nullptr)
-                item = stored(value, types[i]);
-            else if (deduplicates)
-                item = key(converted(value, types[i]));
-            else
-                item = converted(value, types[i]).sql;
-            if (item != value.sql)
-                plain = false;
-            items << item + QStringLiteral(" AS ") + quoted(i < left.size() ? left[i].name
-                                                                            : columns[i].name);
+    bool deduplicates = false;
+    for (const QueryExpr::Kind kind : operators)
+        deduplicates = deduplicates || kind != QueryExpr::Kind::UnionAll;
+
+    static const char* const names[] = {"", "UNION", "UNION ALL", "EXCEPT", "INTERSECT"};
+    QString sql;
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        const QueryExpr& member = *members[m];
+        std::vector<Output> columns;
+        QString memberSql;
+        const bool plainSpec = member.kind == QueryExpr::Kind::Spec && member.orderBy.empty() &&
+                               !member.offset && !member.fetch && !member.spec->top;
+        if (plainSpec) {
+            memberSql = spec(*member.spec, outer, nullptr, columns, &types, storage && wanted,
+                             deduplicates);
+        } else {
+            const QString inner = query(member, outer, columns);
+            QStringList items;
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                Gen value;
+                value.sql = QStringLiteral("__m.") + quoted(columns[i].name);
+                value.type = columns[i].type;
+                value.column = true;
+                const QString item = storage && wanted != nullptr ? stored(value, types[i])
+                                     : deduplicates              ? key(converted(value, types[i]))
+                                                                 : converted(value, types[i]).sql;
+                items << item + QStringLiteral(" AS ") + quoted(probes[0][i].name);
+            }
+            memberSql = QStringLiteral("SELECT %1 FROM (%2) AS __m")
+                            .arg(items.join(QStringLiteral(", ")), inner);
         }
-        const bool simple = side.kind == QueryExpr::Kind::Spec && side.orderBy.empty() &&
-                            !side.spec->top;
-        if (plain && simple && columns.size() == left.size()) {
-            bool sameNames = true;
-            for (std::size_t i = 0; i < columns.size(); ++i)
-                sameNames = sameNames && columns[i].name == left[i].name;
-            if (sameNames)
-                return sql;
-        }
-        return QStringLiteral("SELECT %1 FROM (%2) AS __m").arg(items.join(QStringLiteral(", ")), sql);
-    };
-    leftSql = member(leftSql, left, *q.left);
-    rightSql = member(rightSql, right, *q.right);
-    static const char* const operators[] = {"", "UNION", "UNION ALL", "EXCEPT", "INTERSECT"};
-    QString sql = QStringLiteral("%1 %2 %3")
-                      .arg(leftSql, QString::fromLatin1(operators[int(q.kind)]), rightSql);
+        if (m > 0)
+            sql += QStringLiteral(" %1 ").arg(QString::fromLatin1(names[int(operators[m - 1])]));
+        sql += memberSql;
+    }
     outputs.clear();
-    for (std::size_t i = 0; i < left.size(); ++i) {
+    for (std::size_t i = 0; i < probes[0].size(); ++i) {
         Output output;
-        output.name = left[i].name;
+        output.name = probes[0][i].name;
         output.type = types[i];
-        output.sql = quoted(left[i].name);
+        output.sql = quoted(probes[0][i].name);
         outputs.push_back(output);
     }
     if (!q.orderBy.empty())
@@ -1373,8 +1393,7 @@ QString StatementCompiler::query(const QueryExpr& q, Scope* outer, std::vector<O
 QString StatementCompiler::spec(const QuerySpec& spec, Scope* outer,
                                 const std::vector<OrderItem>* orderBy,
                                 std::vector<Output>& outputs, const std::vector<SqlType>* wanted,
-                                bool storage, bool ordered) {
-    Q_UNUSED(ordered);
+                                bool storage, bool keyed) {
     Scope scope;
     scope.outer = outer;
     QString sql = QStringLiteral("SELECT ");
@@ -1441,10 +1460,11 @@ QString StatementCompiler::spec(const QuerySpec& spec, Scope* outer,
             if (storage) {
                 expressionSql = stored(value, (*wanted)[i]);
             } else {
-                expressionSql = converted(value, (*wanted)[i]).sql;
+                const Gen typed = converted(value, (*wanted)[i]);
+                expressionSql = keyed ? key(typed) : typed.sql;
             }
             output.type = (*wanted)[i];
-        } else if (spec.distinct) {
+        } else if (spec.distinct || keyed) {
             Gen value;
             value.sql = output.sql;
             value.type = output.type;

@@ -105,7 +105,7 @@ private:
                   const std::vector<SqlType>* wanted = nullptr, bool storage = false);
     QString spec(const QuerySpec& spec, Scope* outer, const std::vector<OrderItem>* orderBy,
                  std::vector<Output>& outputs, const std::vector<SqlType>* wanted, bool storage,
-                 bool ordered);
+                 bool keyed);
     QString withClause(const std::vector<CommonTable>& tables);
     QString fromClause(const std::vector<TableSourcePtr>& sources, Scope& scope);
     QString tableSource(const TableSource& source, Scope& scope);
