@@ -9,6 +9,8 @@
 #include "errors/MessageTranslation.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,26 @@ TEST(OdbcConnectionOnTheWire, HostAndPortArriveApartForEveryServerNameForm) {
         // No instance named, so the pre-login asks for the default one.
         EXPECT_EQ(login.preLoginInstance, "MSSQLServer");
     }
+}
+
+TEST(OdbcConnectionOnTheWire, PlainHostNameGoesToPort1433) {
+    // Port 1433 cannot be taken for a stand-in here; FreeTDS's own log shows where it went.
+    FreeTdsEnvironment environment;
+    QTemporaryDir dir;
+    const auto log = dir.filePath(QStringLiteral("freetds.log"));
+    {
+        ScopedEnv dump("TDSDUMP", log.toLocal8Bit());
+        try {
+            OdbcConnection connection(suiteParams(QStringLiteral("127.0.0.1")));
+        } catch (const DatabaseError&) {
+            // Nothing listens there, or it is no server of ours: only the attempt matters.
+        }
+    }
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "FreeTDS wrote no log";
+    const auto text = QString::fromLocal8Bit(file.readAll());
+    EXPECT_TRUE(text.contains("Connecting to 127.0.0.1 port 1433")) << text.toStdString();
+    EXPECT_FALSE(text.contains("invalid port number")) << text.toStdString();
 }
 
 TEST(OdbcConnectionOnTheWire, NamedInstanceIsReachedOnThePortItsBrowserGives) {
