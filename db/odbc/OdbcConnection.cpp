@@ -69,8 +69,7 @@ DatabaseError procedureNotFound(const QString& name) {
 } // namespace
 
 OdbcConnection::OdbcConnection(const ConnectionParams& params)
-    : connectionString_(OdbcConnectionString::build(params)), environment_(SQL_HANDLE_ENV, nullptr),
-      queryTimeout_(queryTimeout(params)) {
+    : params_(params), environment_(SQL_HANDLE_ENV, nullptr), queryTimeout_(queryTimeout(params)) {
     environment_.check(SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
                                      reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
                        "SQLSetEnvAttr");
@@ -80,6 +79,8 @@ OdbcConnection::OdbcConnection(const ConnectionParams& params)
 OdbcConnection::~OdbcConnection() = default;
 
 void OdbcConnection::connect() {
+    // Built at every connect: a named instance may listen on another port after a restart.
+    const auto text = OdbcConnectionString::build(params_);
     // The old session goes first, so its socket is closed before a new one opens.
     connection_ = OdbcHandle();
     OdbcHandle connection(SQL_HANDLE_DBC, &environment_);
@@ -88,9 +89,8 @@ void OdbcConnection::connect() {
                      "SQLSetConnectAttrW");
     const auto rc = SQLDriverConnectW(
         connection.get(), nullptr,
-        const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(connectionString_.utf16())),
-        static_cast<SQLSMALLINT>(connectionString_.size()), nullptr, 0, nullptr,
-        SQL_DRIVER_NOPROMPT);
+        const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(text.utf16())),
+        static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     connection.check(rc, "SQLDriverConnectW");
     connection.check(SQLSetConnectAttrW(connection.get(), SQL_ATTR_AUTOCOMMIT,
                                         reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0),

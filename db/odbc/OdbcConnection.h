@@ -42,7 +42,7 @@ private:
     // database has no such procedure.
     std::optional<std::vector<ProcedureParameter>> declaredParameters(const QString& name);
 
-    QString connectionString_;
+    ConnectionParams params_;
     // Declared in this order so the connection is closed and freed before its environment.
     OdbcHandle environment_;
     OdbcHandle connection_;
