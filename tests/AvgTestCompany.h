@@ -54,8 +54,11 @@ public:
                              .arg(product)
                              .arg(period));
         query.open();
-        return query.fieldByName(QStringLiteral("Q")).asString() + '/' +
-               query.fieldByName(QStringLiteral("A")).asString();
+        const auto number = [&](const char* field) {
+            const auto& value = query.fieldByName(QLatin1String(field));
+            return value.isNull() ? QString() : QString::number(value.asFloat());
+        };
+        return number("Q") + '/' + number("A");
     }
 
     void uninstallProcedure(const QString& name) {

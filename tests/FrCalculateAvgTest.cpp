@@ -283,7 +283,7 @@ protected:
 };
 
 TEST_F(FrCalculateAvgFailureTest, AFailedRunGivesTheControlsBackAndTheDailyRunComesAgain) {
-    company.exec("Alter Table AdjuststockDt Rename To AdjuststockDtAway");
+    company.exec("Exec sp_rename 'AdjuststockDt', 'AdjuststockDtAway'");
     auto& window = open("22:30");
 
     // Started from the button: the error reaches the application's handler.
@@ -303,7 +303,7 @@ TEST_F(FrCalculateAvgFailureTest, AFailedRunGivesTheControlsBackAndTheDailyRunCo
     EXPECT_FALSE(calculationRecorded());
 
     // Repaired by the next day: the daily run comes and succeeds.
-    company.exec("Alter Table AdjuststockDtAway Rename To AdjuststockDt");
+    company.exec("Exec sp_rename 'AdjuststockDtAway', 'AdjuststockDt'");
     now = QDateTime(QDate(2024, 6, 16), QTime(22, 30, 1));
     ASSERT_TRUE(processUntil([&] { return calculationRecorded(); }));
     EXPECT_EQ(reported.size(), 2u);

@@ -128,7 +128,9 @@ void Catalog::prepare() {
 std::optional<SqlType> Catalog::columnType(const QString& declared) {
     if (declared.isEmpty())
         return std::nullopt;
-    if (const auto system = SqlType::fromText(declared))
+    QString text = declared;
+    text.replace(QLatin1String("(-1)"), QLatin1String("(max)"));
+    if (const auto system = SqlType::fromText(text))
         return system;
     // An identity column is SQLite's INTEGER PRIMARY KEY.
     if (declared.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)

@@ -151,9 +151,21 @@ TsqlValue Evaluator::evaluate(const Expr& expression, EvaluationContext& context
             return value;
         return unary(expression.op.at(0).toLatin1(), value);
     }
-    case ExprKind::Binary:
-        return arithmetic(expression.op.at(0).toLatin1(), evaluate(*expression.arguments[0], context),
-                          evaluate(*expression.arguments[1], context));
+    case ExprKind::Binary: {
+        TsqlValue left = evaluate(*expression.arguments[0], context);
+        TsqlValue right = evaluate(*expression.arguments[1], context);
+        // A whole number written in the text meets a decimal with its own digits, as the
+        // compiled statements have it.
+        const auto literalMeetsDecimal = [](const Expr& written, TsqlValue& literal,
+                                            const TsqlValue& other) {
+            if (written.kind == ExprKind::Literal && written.literal == LiteralKind::Integer &&
+                literal.type().kind == TypeKind::Int && other.type().kind == TypeKind::Decimal)
+                literal = convert(literal, literalAsDecimal(literal.asInteger()));
+        };
+        literalMeetsDecimal(*expression.arguments[0], left, right);
+        literalMeetsDecimal(*expression.arguments[1], right, left);
+        return arithmetic(expression.op.at(0).toLatin1(), left, right);
+    }
     case ExprKind::Compare: {
         const auto order = compare(evaluate(*expression.arguments[0], context),
                                    evaluate(*expression.arguments[1], context));

@@ -1018,8 +1018,9 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
             const QString shape = QString::fromUtf8(create.sql);
             const auto known = tableVariableShapes_.constFind(instance);
             if (known == tableVariableShapes_.cend() || known.value() != shape) {
-                if (known != tableVariableShapes_.cend())
-                    executeSql("DROP TABLE IF EXISTS " + sqlName.toUtf8());
+                // A table of an earlier shape, or one this connection no longer knows of (a
+                // transaction rolled back around its Declare), is made again.
+                executeSql("DROP TABLE IF EXISTS " + sqlName.toUtf8());
                 executeSql(create.sql);
                 tableVariableShapes_.insert(instance, shape);
                 catalog_.invalidate();

@@ -91,6 +91,7 @@ struct StatementCompiler::Gen {
     bool explicitCollation = false;
     bool aggregate = false;
     std::optional<TsqlValue> constant; // a literal's value, for conversions made here
+    bool integerLiteral = false;       // a whole number written in the text
 };
 
 struct StatementCompiler::Source {
@@ -185,7 +186,9 @@ StatementCompiler::Gen StatementCompiler::converted(const Gen& value, const SqlT
     result.column = false;
     result.boolean = false;
     if (value.type.kind == TypeKind::Null) {
-        result.sql = QStringLiteral("NULL");
+        // A NULL stays NULL in any type; a bound value keeps its marker.
+        if (value.constant)
+            result.sql = QStringLiteral("NULL");
         return result;
     }
     if (value.constant) {
@@ -222,7 +225,7 @@ StatementCompiler::Gen StatementCompiler::converted(const Gen& value, const SqlT
 
 QString StatementCompiler::stored(const Gen& value, const SqlType& column) {
     if (value.type.kind == TypeKind::Null)
-        return QStringLiteral("NULL");
+        return value.constant ? QStringLiteral("NULL") : value.sql;
     if (column.kind == TypeKind::Variant)
         return value.sql;
     if (value.type == column && value.column)
@@ -246,7 +249,8 @@ QString StatementCompiler::stored(const Gen& value, const SqlType& column) {
 }
 
 QString StatementCompiler::declaredType(const SqlType& type) {
-    return type.name();
+    // SQLite takes only numbers in a type: varchar(max) is kept as varchar(-1).
+    return type.name().replace(QLatin1String("(max)"), QLatin1String("(-1)"));
 }
 
 // ---- expressions -----------------------------------------------------------------------------
@@ -394,6 +398,7 @@ StatementCompiler::Gen StatementCompiler::literal(const Expr& expr) {
             gen.type = SqlType::integer();
             gen.constant = TsqlValue::integer(value);
             gen.sql = QString::number(value);
+            gen.integerLiteral = true;
             return gen;
         }
         // Beyond int a whole number is a decimal of its digits.
@@ -589,8 +594,16 @@ StatementCompiler::Gen StatementCompiler::unaryExpression(const Expr& expr, Scop
 }
 
 StatementCompiler::Gen StatementCompiler::binaryExpression(const Expr& expr, Scope* scope) {
-    const Gen left = expression(*expr.arguments[0], scope);
-    const Gen right = expression(*expr.arguments[1], scope);
+    Gen left = expression(*expr.arguments[0], scope);
+    Gen right = expression(*expr.arguments[1], scope);
+    // A whole number written in the text meets a decimal with its own digits (1.0 / 3 is
+    // 0.333333), as SQL Server types such constants.
+    const auto literalMeetsDecimal = [&](Gen& literal, const Gen& other) {
+        if (literal.integerLiteral && other.type.kind == TypeKind::Decimal)
+            literal = converted(literal, literalAsDecimal(literal.constant->asInteger()));
+    };
+    literalMeetsDecimal(left, right);
+    literalMeetsDecimal(right, left);
     if (left.boolean || right.boolean)
         fail(102, QStringLiteral("Incorrect syntax near '%1'.").arg(expr.op), expr.line);
     const char op = expr.op.at(0).toLatin1();

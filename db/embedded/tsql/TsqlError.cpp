@@ -26,6 +26,17 @@ QString sqlStateOf(int number) {
         return QStringLiteral("22008");
     case 8152:
         return QStringLiteral("22001");
+    case 515:
+    case 547:
+    case 2601:
+    case 2627:
+        return QStringLiteral("23000");
+    case 208:
+        return QStringLiteral("42S02");
+    case 207:
+        return QStringLiteral("42S22");
+    case 2714:
+        return QStringLiteral("42S01");
     default:
         return QStringLiteral("42000");
     }
