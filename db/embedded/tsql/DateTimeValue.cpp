@@ -186,8 +186,7 @@ private:
                 return false;
             number = readNumber(digitCount);
         } else {
-            day = dayBefore < 0 ? 1 : dayBefore;
-            skipComma();
+            day = dayBefore < 0 ? 1 : dayBefore; // the number read is the year
         }
         if (digitCount != 4 && digitCount != 2)
             return false;
@@ -405,7 +404,7 @@ int DateTimeValue::weekday() const {
 }
 
 int DateTimeValue::dayOfYear() const {
-    return days + daysBefore1970 - daysFromCivil(year(), 1, 1) + 1;
+    return days - (daysFromCivil(year(), 1, 1) + daysBefore1970) + 1;
 }
 
 QDateTime DateTimeValue::toQDateTime() const {
