@@ -86,6 +86,9 @@ private:
                 if (!readNumericDate(first, digitCount, year, month, day))
                     return std::nullopt;
                 dateRead = true;
+            } else if (digitCount == 4 && (atEnd() || at(u' '))) {
+                year = first; // a year alone is its first day
+                dateRead = true;
             } else if (digitCount == 8 || digitCount == 6) {
                 const int yearDigits = digitCount == 8 ? 4 : 2;
                 const QStringView digits = text_.mid(start, digitCount);
