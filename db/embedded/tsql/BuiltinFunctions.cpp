@@ -133,6 +133,12 @@ SqlType roundingType(const SqlType& argument, const char* function) {
     }
 }
 
+// Ceiling and Floor: as Round, a decimal(p,s) giving decimal(p,0).
+SqlType wholeNumberType(const SqlType& argument, const char* function) {
+    const SqlType type = roundingType(argument, function);
+    return type.kind == TypeKind::Decimal ? SqlType::decimal(type.precision, 0) : type;
+}
+
 TsqlValue checkedDecimal(const Decimal& value, const SqlType& type) {
     if (!value.fits(type.precision, type.scale))
         throw TsqlError::arithmeticOverflow(type.baseName());
@@ -172,7 +178,9 @@ TsqlValue wholeNumber(Arguments a, const SqlType& type, bool up) {
     }
     if (type.isInteger())
         return toResult(a[0], type);
-    const Decimal value = toResult(a[0], type).asDecimal();
+    // The argument's own digits: converting it to decimal(p,0) first would round them.
+    const Decimal value =
+        a[0].payload().index() == 3 ? a[0].asDecimal() : toResult(a[0], type).asDecimal();
     Decimal whole = value.roundedAt(0, Rounding::Truncate);
     if (up && value.compare(whole) > 0)
         whole = Decimal::add(whole, Decimal::fromInteger(1), whole.scale());
@@ -1139,9 +1147,9 @@ using Function = BuiltinFunction;
 
 const Function functions[] = {
     {"ABS", 1, 1, [](Types t) { return numberArgument(t[0], "abs"); }, absValue},
-    {"CEILING", 1, 1, [](Types t) { return roundingType(t[0], "ceiling"); },
+    {"CEILING", 1, 1, [](Types t) { return wholeNumberType(t[0], "ceiling"); },
      [](Arguments a, const SqlType& r) { return wholeNumber(a, r, true); }},
-    {"FLOOR", 1, 1, [](Types t) { return roundingType(t[0], "floor"); },
+    {"FLOOR", 1, 1, [](Types t) { return wholeNumberType(t[0], "floor"); },
      [](Arguments a, const SqlType& r) { return wholeNumber(a, r, false); }},
     {"ROUND", 2, 3, [](Types t) { return roundingType(t[0], "round"); }, roundValue},
     {"POWER", 2, 2, [](Types t) { return powerType(t[0]); }, powerValue},

@@ -21,7 +21,8 @@ namespace db::tsql {
 // text value holding the keyword as written ('day', 'dd', 'd', 'month', 'mm', 'm', 'year',
 // 'yy', 'yyyy', 'quarter', 'qq', 'q', 'dayofyear', 'dy', 'y', 'week', 'wk', 'ww', 'weekday',
 // 'dw', 'hour', 'hh', 'minute', 'mi', 'n', 'second', 'ss', 's', 'millisecond', 'ms'; any letter
-// case); its type in the argument types is varchar.
+// case); its type in the argument types is varchar. The condition of IIf is a bit (1 true, 0
+// or NULL false).
 struct BuiltinFunction {
     const char* name; // as SQL Server spells it in its documentation
     int minArguments;

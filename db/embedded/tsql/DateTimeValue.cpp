@@ -86,6 +86,9 @@ private:
                 if (!readNumericDate(first, digitCount, year, month, day))
                     return std::nullopt;
                 dateRead = true;
+            } else if (digitCount == 4 && (atEnd() || at(u' '))) {
+                year = first; // a year alone is its first day
+                dateRead = true;
             } else if (digitCount == 8 || digitCount == 6) {
                 const int yearDigits = digitCount == 8 ? 4 : 2;
                 const QStringView digits = text_.mid(start, digitCount);
@@ -186,8 +189,7 @@ private:
                 return false;
             number = readNumber(digitCount);
         } else {
-            day = dayBefore < 0 ? 1 : dayBefore;
-            skipComma();
+            day = dayBefore < 0 ? 1 : dayBefore; // the number read is the year
         }
         if (digitCount != 4 && digitCount != 2)
             return false;
@@ -405,7 +407,7 @@ int DateTimeValue::weekday() const {
 }
 
 int DateTimeValue::dayOfYear() const {
-    return days + daysBefore1970 - daysFromCivil(year(), 1, 1) + 1;
+    return days - (daysFromCivil(year(), 1, 1) + daysBefore1970) + 1;
 }
 
 QDateTime DateTimeValue::toQDateTime() const {

@@ -27,11 +27,12 @@ struct DateTimeValue {
                                                   int millisecond = 0);
     static std::optional<DateTimeValue> fromQDateTime(const QDateTime& value);
     // The text forms SQL Server reads without a style under "Set DateFormat ymd":
-    // "YYYY-MM-DD", "YYYYMMDD", "YYYY/MM/DD", each optionally followed by " HH:MM[:SS[.fff]]"
-    // (or "T" instead of the blank), a time alone ("14:30" is 1 January 1900), and month names
-    // ("Mar 5 2024", "5 March 2024"). Blanks around are allowed. Nothing for any other text.
-    // A time may end in AM or PM and its milliseconds follow a colon ("14:30:20:997"), so the
-    // texts of Convert styles 0, 9, 13, 20 and 21 read back.
+    // "YYYY-MM-DD", "YYYYMMDD", "YYYY/MM/DD" and a year alone ("2024"), each optionally
+    // followed by " HH:MM[:SS[.fff]]" (or "T" instead of the blank), a time alone ("14:30" is
+    // 1 January 1900), and month names ("Mar 5 2024", "5 March 2024"). Blanks around are
+    // allowed. Nothing for any other text. A time may end in AM or PM and its milliseconds
+    // follow a colon ("14:30:20:997"), so the texts of Convert styles 0, 9, 13, 20 and 21 read
+    // back.
     static std::optional<DateTimeValue> parse(QStringView text);
 
     // Why a text is no date-time: not written as one (SQL Server's error 241), or written as one

@@ -3,6 +3,7 @@
 #include "db/embedded/tsql/TsqlError.h"
 #include "db/embedded/tsql/UInt256.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 
@@ -262,10 +263,14 @@ std::optional<Decimal> Decimal::parse(QStringView text) {
 
 int Decimal::digits() const {
     const UInt128 value = magnitude(mantissa_);
-    int count = 1;
-    while (count < maxDigits && value >= pow10(count))
-        ++count;
-    return count;
+    if (value == 0)
+        return 1;
+    // floor(bits * log10(2)) is the number of digits or one less; one comparison decides.
+    const auto high = std::uint64_t(value >> 64);
+    const int bits =
+        high != 0 ? 128 - std::countl_zero(high) : 64 - std::countl_zero(std::uint64_t(value));
+    const int estimate = (bits * 1233) >> 12;
+    return value >= pow10(estimate) ? estimate + 1 : estimate;
 }
 
 int Decimal::integralDigits() const {

@@ -123,8 +123,8 @@ SqlType asDecimal(const SqlType& type);
 // scale of SQL Server's table for the operator, reduced as SQL Server reduces them when the
 // precision passes 38; + on two strings concatenates (length the sum, at most 8000 or max);
 // datetime + number and datetime - number are a datetime. Throws TsqlError 402 ("The data types
-// %s and %s are incompatible in the %s operator.") or 8117 ("Operand data type %s is invalid
-// for %s operator.") when no rule applies.
+// %s and %s are incompatible in the %s operator."), 8117 ("Operand data type %s is invalid
+// for %s operator.") or 206 (date + int) when no rule applies.
 SqlType arithmeticResultType(char op, const SqlType& left, const SqlType& right);
 
 // The type of unary minus, plus or ~ on a value of the type.

@@ -66,9 +66,10 @@ TsqlValue convert(const TsqlValue& value, const SqlType& target, int style = 0);
 // The conversion SQL Server makes by itself (assignment to a variable or column, a comparison,
 // a mixed operation): as convert() with style 0, but a string that does not fit its target is
 // refused with TsqlError 8152 ("String or binary data would be truncated.") where SQL Server
-// refuses it (storing into a column); a conversion SQL Server does not make implicitly throws
-// TsqlError 257 ("Implicit conversion from data type %s to %s is not allowed. Use the CONVERT
-// function to run this query.").
+// refuses it (storing into a column; trailing blanks alone are cut without an error); a
+// conversion SQL Server makes only when asked throws TsqlError 257 ("Implicit conversion from
+// data type %s to %s is not allowed. Use the CONVERT function to run this query."), one it never
+// makes TsqlError 206 ("Operand type clash: int is incompatible with date").
 enum class Assignment : std::uint8_t {
     Expression, // inside an expression: strings cut silently
     Variable,   // Set @v = ...: strings cut silently
@@ -78,8 +79,9 @@ TsqlValue convertImplicitly(const TsqlValue& value, const SqlType& target, Assig
 
 // left op right for op one of + - * / % & | ^, the result of the type arithmeticResultType()
 // gives; both operands are converted to it first (for + on strings: concatenation). NULL when
-// either is NULL. Integer overflow (8115/232/...), decimal and money overflow (8115), division
-// and modulo by zero (8134) throw TsqlError.
+// either is NULL. Integer overflow (8115, 220 for tinyint and smallint), decimal, money, float
+// and datetime overflow (8115), division and modulo by zero (8134) throw TsqlError. Money
+// products round to four places and money quotients are cut there, as decimals are.
 TsqlValue arithmetic(char op, const TsqlValue& left, const TsqlValue& right);
 TsqlValue unary(char op, const TsqlValue& operand);
 
