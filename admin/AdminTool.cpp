@@ -2,6 +2,7 @@
 
 #include "admin/CalculateCommand.h"
 #include "admin/DemoCompany.h"
+#include "admin/GoBatchScript.h"
 #include "admin/UsageError.h"
 #include "costing/avg/procedures/AvgProcedures.h"
 #include "db/DatabaseError.h"
@@ -98,6 +99,17 @@ QString readScriptFile(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
+// A result as a header line and tab-separated rows.
+void printResult(QTextStream& out, const db::ResultSet& result) {
+    out << result.columns.join('\t') << "\n";
+    for (const auto& row : result.rows) {
+        QStringList fields;
+        for (const auto& value : row)
+            fields << formatValue(value);
+        out << fields.join('\t') << "\n";
+    }
+}
+
 void expectArguments(const QStringList& args, qsizetype count, const char* command) {
     if (args.size() < count)
         throw UsageError(QStringLiteral("%1: missing arguments").arg(QLatin1String(command)));
@@ -123,6 +135,9 @@ QString AdminTool::usage() {
         "  script DB FILE [--param NAME=TYPE:VALUE]... [--dry-run]\n"
         "                                  run a script file (TYPE: integer, string, datetime);\n"
         "                                  --dry-run shows the statements without a database\n"
+        "  script DB FILE --go [--dry-run] run a file of batches separated by lines Go as\n"
+        "                                  sqlcmd does: each batch as it stands, its rows\n"
+        "                                  printed; the first failing batch stops the run\n"
         "  call DB PROCEDURE [@NAME=VALUE]... [@NAME[:TYPE]]...\n"
         "                                  call a stored procedure; @NAME=VALUE passes an input\n"
         "                                  (VALUE may be TYPE:VALUE), a bare @NAME or\n"
@@ -256,15 +271,8 @@ int AdminTool::sql(const QStringList& args) {
         throw UsageError(QStringLiteral("sql: expects a database and a text"));
     auto database = connect(args[0]);
     const auto result = database->connection().execute(args[1], {});
-    if (result.columns.isEmpty())
-        return 0;
-    out_ << result.columns.join('\t') << "\n";
-    for (const auto& row : result.rows) {
-        QStringList fields;
-        for (const auto& value : row)
-            fields << formatValue(value);
-        out_ << fields.join('\t') << "\n";
-    }
+    if (!result.columns.isEmpty())
+        printResult(out_, result);
     return 0;
 }
 
@@ -276,10 +284,16 @@ int AdminTool::script(const QStringList& args) {
     script.setSql(readScriptFile(args[1]));
 
     bool dryRun = false;
+    const bool goBatches = args.mid(2).contains(QLatin1String("--go"));
     for (qsizetype i = 2; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--dry-run")) {
             dryRun = true;
+        } else if (args[i] == QLatin1String("--go")) {
+            // Seen before the loop.
         } else if (args[i] == QLatin1String("--param") && i + 1 < args.size()) {
+            if (goBatches)
+                throw UsageError(QStringLiteral(
+                    "script: --go sends each batch as it stands, without --param values"));
             const auto spec = args[++i];
             const auto equals = spec.indexOf('=');
             const auto colon = spec.indexOf(':', equals + 1);
@@ -293,6 +307,17 @@ int AdminTool::script(const QStringList& args) {
         }
     }
 
+    if (goBatches) {
+        const GoBatchScript batches(readScriptFile(args[1]));
+        if (dryRun) {
+            batches.show(out_);
+            return 0;
+        }
+        auto database = connect(databaseName);
+        batches.run(database->connection(),
+                    [this](const db::ResultSet& result) { printResult(out_, result); });
+        return 0;
+    }
     if (dryRun) {
         script.setDryRun([this](int statementNo, int lineNo, const QString& text) {
             out_ << "-- statement " << statementNo << " line " << lineNo << "\n" << text;

@@ -10,7 +10,8 @@
 namespace db {
 
 // The rows of one result: column names and values (an invalid QVariant is null; integers as
-// qint64, decimals as double, text as QString, date-times as QDateTime).
+// qint64, floating-point numbers as double, decimals and money as QString text with all their
+// scale digits ("3.333333", "100.0000"), text as QString, date-times as QDateTime).
 struct ResultSet {
     QStringList columns;
     std::vector<QVariantList> rows;

@@ -23,27 +23,38 @@ QString sqlResourceFor(const QString& base, const QString& dialect) {
 }
 
 QStringList splitAtGo(const QString& text) {
+    QStringList batches;
+    for (const auto& batch : batchesAtGo(text))
+        batches << batch.text;
+    return batches;
+}
+
+std::vector<SqlBatch> batchesAtGo(const QString& text) {
     static const QRegularExpression goLine(QStringLiteral("^\\s*go\\s*$"),
                                            QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression commentLine(QStringLiteral("^\\s*(--.*)?$"));
-    QStringList batches;
+    std::vector<SqlBatch> batches;
     QStringList current;
+    int codeLine = 0; // the first line of the batch that is neither blank nor a comment
+    int lineNo = 0;
     auto flush = [&] {
-        bool hasCode = false;
-        for (const auto& line : current)
-            hasCode = hasCode || !commentLine.match(line).hasMatch();
-        if (hasCode)
-            batches << current.join('\n');
+        if (codeLine > 0)
+            batches.push_back({codeLine, current.join('\n')});
         current.clear();
+        codeLine = 0;
     };
     for (const auto& line : text.split('\n')) {
+        ++lineNo;
         QString clean = line;
         if (clean.endsWith('\r'))
             clean.chop(1);
-        if (goLine.match(clean).hasMatch())
+        if (goLine.match(clean).hasMatch()) {
             flush();
-        else
-            current << clean;
+            continue;
+        }
+        current << clean;
+        if (codeLine == 0 && !commentLine.match(clean).hasMatch())
+            codeLine = lineNo;
     }
     flush();
     return batches;

@@ -1,6 +1,10 @@
 #include "db/TParam.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace db {
 
@@ -46,6 +50,26 @@ bool isNullVariant(const QVariant& value) {
     return !value.isValid() || value.isNull();
 }
 
+// A decimal text ("1234.5000", as decimals and money arrive) rounded half away from zero to a
+// whole number, digit by digit, so that no amount beyond a double's precision is changed.
+std::optional<qint64> roundedDecimalText(const QString& text) {
+    static const QRegularExpression decimal(QStringLiteral(R"(^([+-]?)(\d*)\.(\d*)$)"));
+    const auto match = decimal.match(text);
+    if (!match.hasMatch() || (match.capturedLength(2) == 0 && match.capturedLength(3) == 0))
+        return std::nullopt;
+    bool ok = true;
+    qint64 whole = match.capturedLength(2) == 0 ? 0 : match.captured(2).toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    const auto fraction = match.captured(3);
+    if (!fraction.isEmpty() && fraction[0] >= '5') {
+        if (whole == std::numeric_limits<qint64>::max())
+            return std::nullopt;
+        ++whole;
+    }
+    return match.captured(1) == QLatin1String("-") ? -whole : whole;
+}
+
 } // namespace
 
 qint64 variantToInteger(const QVariant& value) {
@@ -59,7 +83,10 @@ qint64 variantToInteger(const QVariant& value) {
         const auto text = value.toString().trimmed();
         bool ok = false;
         const auto integer = text.toLongLong(&ok);
-        return ok ? integer : std::llround(text.toDouble());
+        if (ok)
+            return integer;
+        const auto exact = roundedDecimalText(text);
+        return exact ? *exact : std::llround(text.toDouble());
     }
     default:
         return value.toLongLong();

@@ -47,7 +47,9 @@ private:
 };
 
 // Conversions shared by parameters and fields: null reads as 0, empty text or the zero
-// date-time; text holding a number or a date-time converts.
+// date-time; text holding a number or a date-time converts. Decimals and money arrive as their
+// exact text ("100.0000"): as a string they read as that text, as an integer rounded half
+// away from zero without passing through a double.
 qint64 variantToInteger(const QVariant& value);
 double variantToFloat(const QVariant& value);
 QString variantToString(const QVariant& value);

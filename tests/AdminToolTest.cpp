@@ -111,6 +111,47 @@ TEST_F(AdminTool, ScriptRunsWithTypedParameters) {
               "Y\tN\tD\n2025\ta b\t2025-01-31 00:00:00\n");
 }
 
+TEST_F(AdminTool, ScriptWithGoRunsEachBatchAsSqlcmdDoes) {
+    ASSERT_EQ(onServer({"sql", "master", "Create Database Work"}).exitCode, 0);
+    const auto file = writeFile("batches.sql", "-- the table first\r\n"
+                                               "Create Table T (A Int, B VarChar(10))\r\n"
+                                               "Go\r\n"
+                                               "\r\n"
+                                               "Insert Into T Values (1, 'a;b')\r\n"
+                                               "  go  \r\n"
+                                               "-- nothing but a comment\r\n"
+                                               "GO\r\n"
+                                               "Select A, B From T\r\n");
+    // Run as one script the Go lines are text of the statements, and the server refuses them.
+    EXPECT_EQ(onServer({"script", "Work", file}).exitCode, 1);
+
+    const auto shown = admin({"script", "-", file, "--go", "--dry-run"});
+    EXPECT_EQ(shown.exitCode, 0) << shown.err.toStdString();
+    EXPECT_EQ(shown.out.toStdString(),
+              "-- batch 1 line 2\n-- the table first\nCreate Table T (A Int, B "
+              "VarChar(10))\n-- batch 2 line 5\n\nInsert Into T Values (1, 'a;b')\n"
+              "-- batch 3 line 9\nSelect A, B From T\n");
+
+    const auto run = onServer({"script", "Work", file, "--go"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), "A\tB\n1\ta;b\n");
+
+    // The first failing batch stops the run and is named; the batches before it stay done.
+    const auto failing = writeFile("failing.sql", "Insert Into T Values (2, 'x')\nGo\n"
+                                                  "Insert Into Nowhere Values (3)\nGo\n"
+                                                  "Insert Into T Values (4, 'y')\n");
+    const auto failed = onServer({"script", "Work", failing, "--go"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(failed.err.contains("Nowhere")) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.contains("Error in batch 2 on line 3")) << failed.err.toStdString();
+    EXPECT_EQ(onServer({"sql", "Work", "Select A From T Order By A"}).out.toStdString(),
+              "A\n1\n2\n");
+
+    EXPECT_EQ(onServer({"script", "Work", file, "--go", "--param", "Year=integer:1"}).exitCode, 2);
+    EXPECT_EQ(
+        onServer({"script", "Work", writeFile("empty.sql", "-- only\nGo\n"), "--go"}).exitCode, 1);
+}
+
 TEST_F(AdminTool, CallPrintsOutputsAndTheResult) {
     ASSERT_EQ(admin({"init", server.directory()}).exitCode, 0);
     const auto run = onServer({"call", "TRQ_CONFIG", "MENUCAPTION", "@MENUID=1", "@USERID=1",

@@ -10,11 +10,14 @@
 //               "calls": [[PROCEDURE, ARGUMENT, ...], ...],
 //               "outputs": [VALUE, ...],          the output parameter after each call
 //               "error": "TEXT",                  the last call fails with a message holding it
+//               "errorNumber": N,                 on SQL Server: the native error number instead,
+//                                                 as servers word their errors differently
 //               "expect": {TABLE: [[COLUMN, ...], [VALUE, ...], ...], ...}}, ...]}
 // Each expected table is compared whole, on the columns listed, in any row order and exactly:
 // the procedures round amounts to cents or four decimals, so every digit must match. Texts such
 // as "2024-01-15" are dates. The table NegativeProbe records, for each material issue ("I") or
 // return ("R") line, the Negative flag of its product when its cost was first written.
+#include "MssqlTestDatabase.h"
 #include "TempServer.h"
 
 #include "costing/avg/procedures/AvgProcedures.h"
@@ -32,7 +35,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -55,6 +57,7 @@ struct ConformanceCase {
     QJsonArray calls;
     QJsonArray outputs;
     QString error;
+    int errorNumber = 0;
     std::vector<Table> expected;
 };
 
@@ -114,6 +117,7 @@ ConformanceCase readCase(const QString& file, const std::vector<Table>& setup,
     test.calls = object.value("calls").toArray();
     test.outputs = object.value("outputs").toArray();
     test.error = object.value("error").toString();
+    test.errorNumber = object.value("errorNumber").toInt();
     test.expected = readTables(object.value("expect").toObject());
     if (test.calls.isEmpty())
         throw std::runtime_error("case " + test.name.toStdString() + " calls nothing");
@@ -213,9 +217,17 @@ QString shown(const QJsonValue& value) {
     }
 }
 
-QString shown(const QVariant& value) {
+// numeric: the expected values of the column are numbers, so a decimal that arrives as its
+// text ("12.3400") is a number too.
+QString shown(const QVariant& value, bool numeric) {
     if (!value.isValid() || value.isNull())
         return QStringLiteral("null");
+    if (numeric && value.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const double number = value.toString().toDouble(&ok);
+        if (ok)
+            return numberText(number);
+    }
     switch (value.typeId()) {
     case QMetaType::Int:
     case QMetaType::LongLong:
@@ -301,44 +313,26 @@ private:
     TempServer server_;
 };
 
-QString sqlServerString() {
-    return qEnvironmentVariable("STOCKCOST_TEST_MSSQL");
-}
-
 class SqlServerCaseDatabase : public CaseDatabase {
 public:
-    SqlServerCaseDatabase() : CaseDatabase(QStringLiteral("CONFORMANCE_MSSQL")) {
-        name_ = QStringLiteral("stockcost_conformance_%1")
-                    .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
-        onMaster(QStringLiteral("DECLARE @sql nvarchar(max) = N'CREATE DATABASE ' + "
-                                "QUOTENAME(@name); EXEC (@sql);"));
-        database_.params() = {QStringLiteral("ODBC CONNECTION STRING=") + sqlServerString(),
-                              QStringLiteral("DATABASE NAME=") + name_};
+    SqlServerCaseDatabase()
+        : CaseDatabase(QStringLiteral("CONFORMANCE_MSSQL")),
+          testDatabase_(QStringLiteral("stockcost_conformance")) {
+        database_.params() = testDatabase_.params().lines();
         createCompanyTables();
     }
 
     ~SqlServerCaseDatabase() override {
         database_.close();
         try {
-            onMaster(QStringLiteral(
-                "DECLARE @sql nvarchar(max) = N'ALTER DATABASE ' + QUOTENAME(@name) + N' SET "
-                "SINGLE_USER WITH ROLLBACK IMMEDIATE; DROP DATABASE ' + QUOTENAME(@name); "
-                "IF DB_ID(@name) IS NOT NULL EXEC (@sql);"));
+            testDatabase_.drop();
         } catch (const db::DatabaseError& error) {
-            ADD_FAILURE() << "could not drop " << name_.toStdString() << ": "
+            ADD_FAILURE() << "could not drop " << testDatabase_.name().toStdString() << ": "
                           << error.message().toStdString();
         }
     }
 
 private:
-    void onMaster(const QString& batch) {
-        db::TDatabase master(QStringLiteral("CONFORMANCE_MSSQL_MASTER"));
-        master.params() = {QStringLiteral("ODBC CONNECTION STRING=") + sqlServerString(),
-                           QStringLiteral("DATABASE NAME=master")};
-        master.connection().execute(QStringLiteral("DECLARE @name sysname = ?; ") + batch,
-                                    {{db::DataType::String, name_}});
-    }
-
     void createProbeTriggers() override {
         for (const auto& [table, kind] : {std::pair{"MFGISDT", "I"}, std::pair{"MFGRIDT", "R"}})
             connection().executeDirect(
@@ -352,7 +346,7 @@ private:
                     .arg(QLatin1String(table), QLatin1String(kind)));
     }
 
-    QString name_;
+    MssqlTestDatabase testDatabase_;
 };
 
 // Made on first use, dropped after the last test.
@@ -434,11 +428,16 @@ void expectTable(db::Connection& connection, const Table& expected) {
         connection.execute(QStringLiteral("Select %1 From %2")
                                .arg(expected.columns.join(QStringLiteral(", ")), expected.name),
                            {});
+    std::vector<bool> numeric(size_t(expected.columns.size()), false);
+    for (const auto& row : expected.rows) {
+        for (qsizetype i = 0; i < row.size(); ++i)
+            numeric[size_t(i)] = numeric[size_t(i)] || row[i].isDouble();
+    }
     QStringList actualRows;
     for (const auto& row : result.rows) {
         QStringList cells;
-        for (const auto& value : row)
-            cells << shown(value);
+        for (qsizetype i = 0; i < row.size(); ++i)
+            cells << shown(row[i], i < qsizetype(numeric.size()) && numeric[size_t(i)]);
         actualRows << cells.join(QStringLiteral(" | "));
     }
     QStringList expectedRows;
@@ -455,7 +454,7 @@ void expectTable(db::Connection& connection, const Table& expected) {
 class AvgProcedureConformanceTest : public ::testing::TestWithParam<ConformanceParam> {
 protected:
     void SetUp() override {
-        if (GetParam().engine == sqlServerEngine && sqlServerString().isEmpty())
+        if (GetParam().engine == sqlServerEngine && !MssqlTestDatabase::configured())
             GTEST_SKIP() << "STOCKCOST_TEST_MSSQL is not set";
     }
 };
@@ -482,13 +481,22 @@ TEST_P(AvgProcedureConformanceTest, LeavesTheExpectedRows) {
             EXPECT_FALSE(failureExpected)
                 << "the call did not fail with " << test.error.toStdString();
             if (i < test.outputs.size()) {
-                EXPECT_EQ(shown(output).toStdString(), shown(test.outputs[i]).toStdString())
+                EXPECT_EQ(shown(output, test.outputs[i].isDouble()).toStdString(),
+                          shown(test.outputs[i]).toStdString())
                     << "output of call " << i + 1;
             }
         } catch (const db::DatabaseError& error) {
             if (!failureExpected)
                 FAIL() << "call " << i + 1 << " failed: " << error.message().toStdString();
-            EXPECT_TRUE(error.message().contains(test.error)) << error.message().toStdString();
+            if (GetParam().engine == sqlServerEngine && test.errorNumber != 0) {
+                const auto& entries = error.entries();
+                EXPECT_TRUE(std::any_of(
+                    entries.begin(), entries.end(),
+                    [&](const auto& entry) { return entry.nativeCode == test.errorNumber; }))
+                    << test.errorNumber << ": " << error.message().toStdString();
+            } else {
+                EXPECT_TRUE(error.message().contains(test.error)) << error.message().toStdString();
+            }
         }
     }
 

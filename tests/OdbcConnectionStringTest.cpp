@@ -59,17 +59,76 @@ qsizetype odbcValueEnd(const QString& quoted) {
 TEST(OdbcConnectionString, BuildsFreeTdsStringFromTheSuiteParameterList) {
     CleanEnvironment clean;
     EXPECT_EQ(OdbcConnectionString::build(suiteParams("DBSRV", "TRQ_CONFIG")),
-              "DRIVER={FreeTDS};SERVER={DBSRV};DATABASE={TRQ_CONFIG};UID={trq};PWD={quartzen};"
-              "TDS_Version={7.3};ClientCharset={UTF-8};");
-
-    // Instance and port forms and trailing blanks of a Server.Dat line pass as written.
-    for (const QString server : {"DBSRV\\SQLEXPRESS", "10.0.0.5,1433", "DBSRV  "})
-        EXPECT_TRUE(OdbcConnectionString::build(suiteParams(server, "X"))
-                        .contains(";SERVER={" + server + "};"))
-            << server.toStdString();
+              "DRIVER={FreeTDS};SERVER={DBSRV};PORT={1433};DATABASE={TRQ_CONFIG};UID={trq};"
+              "PWD={quartzen};TDS_Version={7.3};ClientCharset={UTF-8};");
 
     // Without a database name the login's default database is used.
     EXPECT_FALSE(OdbcConnectionString::build(suiteParams("DBSRV", "")).contains("DATABASE"));
+}
+
+TEST(OdbcConnectionString, FreeTdsGetsHostAndPortApartForEveryServerNameForm) {
+    CleanEnvironment clean;
+    QStringList asked;
+    const auto lookup = [&asked](const QString& host, const QString& instance) {
+        asked << host + '|' + instance;
+        return 50123;
+    };
+    const auto serverPart = [&](const QString& serverName) {
+        const auto text = OdbcConnectionString::build(suiteParams(serverName, "X"), lookup);
+        const auto start = text.indexOf(";SERVER=") + 1;
+        return text.mid(start, text.indexOf(";DATABASE=") - start + 1);
+    };
+
+    EXPECT_EQ(serverPart("DBSRV"), "SERVER={DBSRV};PORT={1433};");
+    EXPECT_EQ(serverPart("10.0.0.5,1500"), "SERVER={10.0.0.5};PORT={1500};");
+    EXPECT_EQ(serverPart("tcp:db.example.com,1501"), "SERVER={db.example.com};PORT={1501};");
+    EXPECT_EQ(serverPart("TCP:DBSRV"), "SERVER={DBSRV};PORT={1433};");
+    // Blanks a Server.Dat line may carry around its parts are no part of a host name.
+    EXPECT_EQ(serverPart("DBSRV  "), "SERVER={DBSRV};PORT={1433};");
+    EXPECT_EQ(serverPart(" DBSRV , 1502 "), "SERVER={DBSRV};PORT={1502};");
+    EXPECT_EQ(serverPart("::1,1503"), "SERVER={::1};PORT={1503};");
+    EXPECT_TRUE(asked.isEmpty()) << asked.join(' ').toStdString();
+
+    // A named instance: its port comes from the Browser of its host.
+    EXPECT_EQ(serverPart("DBSRV\\SQLEXPRESS"), "SERVER={DBSRV};PORT={50123};");
+    EXPECT_EQ(serverPart(".\\SQLEXPRESS"), "SERVER={localhost};PORT={50123};");
+    EXPECT_EQ(serverPart("tcp:(local)\\TRQ"), "SERVER={localhost};PORT={50123};");
+    EXPECT_EQ(asked, QStringList({"DBSRV|SQLEXPRESS", "localhost|SQLEXPRESS", "localhost|TRQ"}));
+    // With a port as well, the port wins and the Browser is not asked.
+    EXPECT_EQ(serverPart("DBSRV\\SQLEXPRESS,1504"), "SERVER={DBSRV};PORT={1504};");
+    EXPECT_EQ(asked.size(), 3);
+
+    // A host that needs quoting stays one value.
+    EXPECT_EQ(serverPart("db;UID=sa,1505"), "SERVER={db;UID=sa};PORT={1505};");
+}
+
+TEST(OdbcConnectionString, MalformedServerNamesAreRefusedBeforeConnecting) {
+    CleanEnvironment clean;
+    const auto never = [](const QString&, const QString&) -> int {
+        ADD_FAILURE() << "the Browser was asked";
+        return 1;
+    };
+    for (const QString server :
+         {"", "  ", ",1433", "DBSRV,", "DBSRV,port", "DBSRV,0", "DBSRV,65536", "DBSRV,-1",
+          "DBSRV,+1433", "DBSRV\\", "\\INST", "np:\\\\DBSRV\\pipe\\sql\\query", "lpc:DBSRV"}) {
+        try {
+            OdbcConnectionString::build(suiteParams(server, "X"), never);
+            ADD_FAILURE() << "accepted '" << server.toStdString() << "'";
+        } catch (const DatabaseError& error) {
+            EXPECT_TRUE(error.message().contains("Invalid SQL Server name '" + server.trimmed()))
+                << error.message().toStdString();
+        }
+    }
+}
+
+TEST(OdbcConnectionString, OtherDriversReadTheServerNameThemselves) {
+    CleanEnvironment clean;
+    ScopedEnv driver("STOCKCOST_ODBC_DRIVER", "ODBC Driver 18 for SQL Server");
+    for (const QString server : {"DBSRV\\SQLEXPRESS", "10.0.0.5,1433", "tcp:DBSRV,1433"}) {
+        const auto text = OdbcConnectionString::build(suiteParams(server, "X"));
+        EXPECT_TRUE(text.contains(";SERVER={" + server + "};DATABASE=")) << text.toStdString();
+        EXPECT_FALSE(text.contains("PORT=")) << text.toStdString();
+    }
 }
 
 TEST(OdbcConnectionString, DriverAndLoginComeFromTheEnvironmentWhenSet) {

@@ -1,8 +1,8 @@
+#include "MssqlTestDatabase.h"
+
 #include "db/DatabaseError.h"
 #include "db/odbc/OdbcConnection.h"
 #include "db/odbc/OdbcHandle.h"
-
-#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -98,60 +98,33 @@ TEST(OdbcConnectionOffline, EntryTextDropsTheOdbcPrefixesOfServerMessages) {
               "Text with [SQL Server] inside");
 }
 
-// Against a real SQL Server: STOCKCOST_TEST_MSSQL holds an ODBC connection string whose login
-// may create databases (for FreeTDS with ClientCharset=UTF-8). Each run works in a database of
-// its own, created through master and dropped at the end.
+// Against a real T-SQL server: STOCKCOST_TEST_MSSQL holds an ODBC connection string whose
+// login may create databases (for FreeTDS with ClientCharset=UTF-8). Each test program works
+// in a database of its own, created through master and dropped at the end.
 class OdbcLiveTest : public ::testing::Test {
 protected:
-    static QString serverString() { return qEnvironmentVariable("STOCKCOST_TEST_MSSQL"); }
-
-    static ConnectionParams paramsFor(const QString& database, int maxQueryTime = 600) {
-        return ConnectionParams({"ODBC CONNECTION STRING=" + serverString(),
-                                 "DATABASE NAME=" + database,
-                                 QStringLiteral("MAX QUERY TIME=%1").arg(maxQueryTime)});
-    }
-
     static void SetUpTestSuite() {
-        if (serverString().isEmpty())
+        if (!MssqlTestDatabase::configured())
             return;
-        database_ = QStringLiteral("stockcost_odbc_%1")
-                        .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
         try {
-            OdbcConnection master(paramsFor("master"));
-            master.execute("DECLARE @name sysname = ?;"
-                           "DECLARE @sql nvarchar(max) = N'CREATE DATABASE ' + QUOTENAME(@name);"
-                           "EXEC (@sql);",
-                           {{DataType::String, database_}});
+            database_ = std::make_unique<MssqlTestDatabase>(QStringLiteral("stockcost_odbc"));
         } catch (const DatabaseError& error) {
             setUpError_ = describe(error);
         }
     }
 
-    static void TearDownTestSuite() {
-        if (serverString().isEmpty() || !setUpError_.isEmpty())
-            return;
-        try {
-            OdbcConnection master(paramsFor("master"));
-            master.execute("DECLARE @name sysname = ?;"
-                           "DECLARE @sql nvarchar(max) = N'ALTER DATABASE ' + QUOTENAME(@name) "
-                           "+ N' SET SINGLE_USER WITH ROLLBACK IMMEDIATE; DROP DATABASE ' "
-                           "+ QUOTENAME(@name);"
-                           "IF DB_ID(@name) IS NOT NULL EXEC (@sql);",
-                           {{DataType::String, database_}});
-        } catch (const DatabaseError& error) {
-            ADD_FAILURE() << "could not drop " << database_.toStdString() << ": "
-                          << describe(error).toStdString();
-        }
-    }
+    static void TearDownTestSuite() { database_.reset(); }
 
     void SetUp() override {
-        if (serverString().isEmpty())
+        if (!MssqlTestDatabase::configured())
             GTEST_SKIP() << "STOCKCOST_TEST_MSSQL is not set";
         ASSERT_TRUE(setUpError_.isEmpty()) << setUpError_.toStdString();
-        connection_ = std::make_unique<OdbcConnection>(paramsFor(database_));
+        connection_ = std::make_unique<OdbcConnection>(database_->params());
     }
 
-    static inline QString database_;
+    void TearDown() override { connection_.reset(); }
+
+    static inline std::unique_ptr<MssqlTestDatabase> database_;
     static inline QString setUpError_;
     std::unique_ptr<OdbcConnection> connection_;
 };
@@ -204,9 +177,10 @@ TEST_F(OdbcLiveTest, TypedValuesRoundTripThroughBoundParameters) {
     EXPECT_EQ(row[1].toLongLong(), Q_INT64_C(9000000000));
     EXPECT_EQ(row[2].toString(), thai);
     EXPECT_EQ(row[3].toString(), thai); // through the single-byte Thai code page and back
-    EXPECT_EQ(row[4].metaType().id(), QMetaType::Double);
-    EXPECT_EQ(QString::number(row[4].toDouble(), 'f', 4), "1234.5678");
-    EXPECT_EQ(QString::number(row[5].toDouble(), 'f', 4), "-0.0001");
+    // Decimals and money as their exact text, every digit of the scale kept.
+    EXPECT_EQ(row[4].metaType().id(), QMetaType::QString);
+    EXPECT_EQ(row[4].toString(), "1234.5678");
+    EXPECT_EQ(row[5].toString(), "-0.0001");
     EXPECT_DOUBLE_EQ(row[6].toDouble(), 0.1);
     EXPECT_EQ(row[7].toDateTime(), when);
     EXPECT_EQ(row[8].toDateTime(), QDateTime(QDate(2024, 3, 1), QTime(0, 0)));
@@ -241,21 +215,26 @@ TEST_F(OdbcLiveTest, RowsAfterRowCountsAreTheResult) {
 }
 
 TEST_F(OdbcLiveTest, ServerErrorsCarryEveryEntry) {
-    connection_->executeDirect("CREATE TABLE Required (Code nvarchar(10) NOT NULL)");
-    try {
-        connection_->execute("INSERT INTO Required (Code) VALUES (?)", {{DataType::String, {}}});
-        FAIL() << "a null went into a NOT NULL column";
-    } catch (const DatabaseError& error) {
-        ASSERT_TRUE(hasEntry(error, "23000", 515)) << describe(error).toStdString();
-        // The server's text as SQL Server words it, and the "statement has been terminated"
-        // record that follows it.
-        EXPECT_TRUE(
-            error.message().contains("Cannot insert the value NULL into column 'Code', table '" +
-                                     database_ + ".dbo.Required'"))
-            << describe(error).toStdString();
-        EXPECT_TRUE(hasEntry(error, "01000", 3621)) << describe(error).toStdString();
-        EXPECT_FALSE(error.message().contains("[SQL Server]"));
-    }
+    connection_->executeDirect(
+        "CREATE TABLE Required (Code nvarchar(10) NOT NULL PRIMARY KEY, Qty int NULL)");
+    // Servers word their errors differently; the native numbers are the same.
+    const auto expectError = [&](const QString& sql, int nativeCode) {
+        try {
+            connection_->execute(sql, {});
+            ADD_FAILURE() << sql.toStdString() << " did not fail";
+        } catch (const DatabaseError& error) {
+            EXPECT_TRUE(hasEntry(error, {}, nativeCode))
+                << nativeCode << ": " << describe(error).toStdString();
+            for (const auto& entry : error.entries())
+                EXPECT_TRUE(error.message().contains(entry.text)) << describe(error).toStdString();
+            EXPECT_FALSE(error.message().contains("[SQL Server]"));
+        }
+    };
+    expectError("INSERT INTO Required (Code) VALUES (NULL)", 515);
+    connection_->execute("INSERT INTO Required (Code) VALUES (?)", {{DataType::String, "A"}});
+    expectError("INSERT INTO Required (Code) VALUES ('A')", 2627);
+    expectError("SELECT COUNT(*) / 0 AS Ratio FROM Required", 8134);
+    expectError("EXEC NoSuchProcedure", 2812);
 
     // An error after the result that is returned still fails the call.
     EXPECT_THROW(
@@ -266,7 +245,8 @@ TEST_F(OdbcLiveTest, ServerErrorsCarryEveryEntry) {
 
     // The connection stays usable after errors.
     EXPECT_EQ(
-        connection_->execute("SELECT COUNT(*) AS N FROM Required", {}).rows[0][0].toLongLong(), 0);
+        connection_->execute("SELECT COUNT(*) AS N FROM Required", {}).rows[0][0].toLongLong(), 1);
+    EXPECT_EQ(connection_->reconnects(), 0);
 }
 
 TEST_F(OdbcLiveTest, ProcedureFillsOutputsAndReturnsItsValue) {
@@ -310,18 +290,76 @@ TEST_F(OdbcLiveTest, ProcedureFillsOutputsAndReturnsItsValue) {
         FAIL() << "called a procedure that is not installed";
     } catch (const DatabaseError& error) {
         EXPECT_TRUE(hasEntry(error, {}, 2812)) << describe(error).toStdString();
-        EXPECT_TRUE(error.message().contains("Could not find stored procedure 'NoSuchProcedure'."))
-            << describe(error).toStdString();
     }
 }
 
+TEST_F(OdbcLiveTest, OutputsHaveTheTypesTheProcedureDeclares) {
+    connection_->executeDirect(
+        "CREATE PROCEDURE OdbcTyped @Code char(20), @Caption varchar(100) OUTPUT, "
+        "@Flag char(1) OUTPUT, @Padded char(8) OUTPUT, @Amount decimal(28,4) OUTPUT, "
+        "@Cost money OUTPUT, @Note nvarchar(max) OUTPUT, @Counter int OUTPUT AS\n"
+        "BEGIN\n"
+        "  SET @Caption = RTRIM(@Code) + 'caption';\n"
+        "  SET @Flag = 'Y';\n"
+        "  SET @Padded = 'WO-1';\n"
+        "  SET @Amount = 10.0 / 3;\n"
+        "  SET @Cost = 100;\n"
+        "  SET @Note = REPLICATE(N'x', 5000);\n"
+        "  SET @Counter = @Counter + 1;\n"
+        "END");
+    connection_->executeDirect("CREATE PROCEDURE OdbcBare AS RETURN 3");
+
+    const auto declared = connection_->procedureParameters("OdbcTyped");
+    QStringList shown;
+    for (const auto& parameter : declared)
+        shown << parameter.name + ' ' + parameter.typeName + (parameter.output ? " out" : "");
+    EXPECT_EQ(shown.join(", ").toStdString(),
+              "@Code char(20), @Caption varchar(100) out, @Flag char(1) out, @Padded char(8) out, "
+              "@Amount decimal(28,4) out, @Cost money out, @Note nvarchar(max) out, "
+              "@Counter int out");
+    EXPECT_TRUE(connection_->procedureParameters("odbcbare").empty());
+    try {
+        connection_->procedureParameters("NoSuchProcedure");
+        FAIL() << "parameters of a procedure that is not installed";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(hasEntry(error, {}, 2812)) << describe(error).toStdString();
+    }
+
+    std::vector<ProcedureParam> params{{"@Result", DataType::Integer, ParamKind::Result, {}},
+                                       {"@Code", DataType::String, ParamKind::Input, "P01"},
+                                       {"@Caption", DataType::String, ParamKind::Output, {}},
+                                       {"@Flag", DataType::String, ParamKind::Output, {}},
+                                       {"@Padded", DataType::String, ParamKind::Output, {}},
+                                       {"@Amount", DataType::Float, ParamKind::Output, {}},
+                                       {"@Cost", DataType::Float, ParamKind::Output, {}},
+                                       {"@Note", DataType::String, ParamKind::Output, {}},
+                                       {"@Counter", DataType::Integer, ParamKind::InputOutput, 41}};
+    // Twice: the second call takes the types from what the first one read.
+    for (int call = 0; call < 2; ++call) {
+        EXPECT_EQ(connection_->callProcedure("OdbcTyped", params), 0);
+        EXPECT_EQ(params[2].value.toString(), "P01caption");
+        EXPECT_EQ(params[3].value.toString(), "Y");
+        EXPECT_EQ(params[4].value.toString(), "WO-1    "); // a char keeps its blanks
+        EXPECT_EQ(params[5].value.toString(), "3.3333");
+        EXPECT_EQ(params[6].value.toString(), "100.0000");
+        EXPECT_EQ(params[7].value.toString().size(), 5000);
+        EXPECT_EQ(params[8].value.toLongLong(), 42 + call);
+        params[8].value = 41 + call + 1;
+    }
+    std::vector<ProcedureParam> none{{"@Result", DataType::Integer, ParamKind::Result, {}}};
+    EXPECT_EQ(connection_->callProcedure("OdbcBare", none), 3);
+}
+
 TEST_F(OdbcLiveTest, MaxQueryTimeEndsALongStatement) {
-    OdbcConnection impatient(paramsFor(database_, 1));
+    OdbcConnection impatient(database_->params(1));
     try {
         impatient.executeDirect("WAITFOR DELAY '00:00:05'");
         FAIL() << "a 5 second statement outlived a 1 second MAX QUERY TIME";
     } catch (const DatabaseError& error) {
         EXPECT_TRUE(hasEntry(error, "HYT00", 0)) << describe(error).toStdString();
+        EXPECT_TRUE(error.message().startsWith("SQL Server connection timed out"))
+            << describe(error).toStdString();
     }
     EXPECT_EQ(impatient.execute("SELECT 1 AS One", {}).rows.size(), 1u);
+    EXPECT_EQ(impatient.reconnects(), 1);
 }

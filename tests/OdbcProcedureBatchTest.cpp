@@ -40,6 +40,40 @@ TEST(OdbcProcedureBatch, PassesInputsByNameAndSelectsOutputsAfterTheReturnValue)
     EXPECT_EQ(values[2].value, QString::fromUtf8("สินค้า"));
 }
 
+TEST(OdbcProcedureBatch, OutputVariablesHaveTheTypesTheProcedureDeclares) {
+    // As the catalog gives them: names in any case, inputs too, a type it could not name.
+    const std::vector<ProcedureParameter> declared{{"@prodid", "int", false},
+                                                   {"@NAME", "varchar(100)", false},
+                                                   {"@Total", "decimal(28, 4)", true},
+                                                   {"@Count", "int", true},
+                                                   {"@When", "", true}};
+    const OdbcProcedureBatch batch("P", calculationParams(), declared);
+    EXPECT_TRUE(batch.sql().contains("DECLARE @out4 decimal(28, 4);\n"
+                                     "DECLARE @out5 int = ?;\n"
+                                     "DECLARE @out6 datetime;\n"))
+        << batch.sql().toStdString();
+    // Inputs stay bound values, whatever their declared types.
+    EXPECT_TRUE(batch.sql().contains("@ProdId = ?, @Name = ?,")) << batch.sql().toStdString();
+    EXPECT_EQ(batch.values().size(), 3u);
+
+    // The char outputs of the suite's MENUCAPTION, which some servers hold to their types.
+    const OdbcProcedureBatch menu("MENUCAPTION",
+                                  {{"@MENUID", DataType::Integer, ParamKind::Input, 1},
+                                   {"@CAPTION", DataType::String, ParamKind::Output, {}},
+                                   {"@ACCESS_R", DataType::String, ParamKind::Output, {}}},
+                                  {{"@MENUID", "int", false},
+                                   {"@CAPTION", "varchar(100)", true},
+                                   {"@ACCESS_R", "char(1)", true},
+                                   {"@USERCODE", "varchar(20)", true}});
+    EXPECT_TRUE(menu.sql().contains("DECLARE @out2 varchar(100);\nDECLARE @out3 char(1);\n"))
+        << menu.sql().toStdString();
+
+    // A type that is not a plain name with a length goes nowhere near the text.
+    const OdbcProcedureBatch odd("P", {{"@Out", DataType::String, ParamKind::Output, {}}},
+                                 {{"@Out", "int; DROP TABLE Stock", true}});
+    EXPECT_TRUE(odd.sql().contains("DECLARE @out1 nvarchar(4000);")) << odd.sql().toStdString();
+}
+
 TEST(OdbcProcedureBatch, ProcedureWithoutParametersOnlyReturnsItsValue) {
     const OdbcProcedureBatch batch("ServerTime", {});
     EXPECT_TRUE(batch.sql().contains("\nEXEC @rv = [ServerTime];\nSELECT @rv AS [Result];"));

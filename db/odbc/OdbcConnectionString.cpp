@@ -1,6 +1,8 @@
 #include "db/odbc/OdbcConnectionString.h"
 
 #include "db/DatabaseError.h"
+#include "db/odbc/SqlServerAddress.h"
+#include "db/odbc/SqlServerBrowser.h"
 
 namespace db {
 
@@ -17,15 +19,35 @@ QString overridden(const char* variable, const ConnectionParams& params, const Q
     return params.value(key);
 }
 
-// FreeTDS needs the protocol version for SQL Server 2008 and later, and UTF-8 as the client
-// character set so that text outside Latin-1 survives its narrow conversions.
-bool isFreeTds(const QString& driver) {
-    return driver.contains(QLatin1String("tds"), Qt::CaseInsensitive);
+// FreeTDS reads "host,port" and "host\instance" in SERVER= too, but then sends the server
+// name with a zero byte in place of the comma or backslash in its login, and without a port
+// it refuses at once when freetds.conf says "tds version = auto". So it gets the two apart.
+QString freeTdsServer(const QString& serverName,
+                      const OdbcConnectionString::InstancePortLookup& lookup) {
+    const auto address = SqlServerAddress::parse(serverName);
+    const int port =
+        address.needsBrowser() ? lookup(address.host(), address.instance()) : address.port();
+    return attribute(QStringLiteral("SERVER"), address.host()) +
+           attribute(QStringLiteral("PORT"), QString::number(port));
+}
+
+quint16 browserPort(const ConnectionParams& params) {
+    bool ok = false;
+    const auto port = params.value(QStringLiteral("BROWSER PORT")).trimmed().toUShort(&ok);
+    return ok && port > 0 ? port : SqlServerBrowser::defaultPort;
 }
 
 } // namespace
 
 QString OdbcConnectionString::build(const ConnectionParams& params) {
+    const SqlServerBrowser browser(browserPort(params));
+    return build(params, [&browser](const QString& host, const QString& instance) {
+        return browser.instancePort(host, instance);
+    });
+}
+
+QString OdbcConnectionString::build(const ConnectionParams& params,
+                                    const InstancePortLookup& lookup) {
     const auto database = params.value(QStringLiteral("DATABASE NAME"));
     const auto base = params.value(QStringLiteral("ODBC CONNECTION STRING"));
     if (!base.isEmpty()) {
@@ -38,8 +60,10 @@ QString OdbcConnectionString::build(const ConnectionParams& params) {
     }
 
     const auto driver = driverName();
+    const auto serverName = params.value(QStringLiteral("SERVER NAME"));
     QString result = attribute(QStringLiteral("DRIVER"), driver);
-    result += attribute(QStringLiteral("SERVER"), params.value(QStringLiteral("SERVER NAME")));
+    result += isFreeTds(driver) ? freeTdsServer(serverName, lookup)
+                                : attribute(QStringLiteral("SERVER"), serverName);
     if (!database.isEmpty())
         result += attribute(QStringLiteral("DATABASE"), database);
     const auto user = overridden("STOCKCOST_DB_USER", params, QStringLiteral("USER NAME"));
@@ -49,7 +73,9 @@ QString OdbcConnectionString::build(const ConnectionParams& params) {
                                                               QStringLiteral("PASSWORD")));
     }
     if (isFreeTds(driver)) {
-        result += attribute(QStringLiteral("TDS_Version"), QStringLiteral("7.3"));
+        // UTF-8 as the client character set, so that text outside Latin-1 survives FreeTDS's
+        // narrow conversions.
+        result += attribute(QStringLiteral("TDS_Version"), freeTdsVersion);
         result += attribute(QStringLiteral("ClientCharset"), QStringLiteral("UTF-8"));
     }
     return result;
@@ -74,6 +100,10 @@ QString OdbcConnectionString::driverName() {
 #else
     return QStringLiteral("FreeTDS");
 #endif
+}
+
+bool OdbcConnectionString::isFreeTds(const QString& driver) {
+    return driver.contains(QLatin1String("tds"), Qt::CaseInsensitive);
 }
 
 } // namespace db

@@ -19,7 +19,16 @@ QString quoteIdentifier(const QString& name) {
     return '[' + escaped + ']';
 }
 
-// The batch variable's type: wide enough for whatever the procedure's parameter returns.
+// A type name as the catalog gives it, safe to write into the batch: a name and at most a
+// length, "max" or a precision and scale.
+bool isPlainTypeName(const QString& type) {
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^[A-Za-z_][A-Za-z0-9_]*(\(\s*(max|\d+(\s*,\s*\d+)?)\s*\))?$)"));
+    return pattern.match(type).hasMatch();
+}
+
+// The batch variable's type without a declaration: wide enough for whatever the procedure's
+// parameter returns.
 QString variableType(DataType type) {
     switch (type) {
     case DataType::Integer:
@@ -39,10 +48,21 @@ bool isOutput(ParamKind kind) {
     return kind == ParamKind::Output || kind == ParamKind::InputOutput;
 }
 
+// The variable's type for an output parameter: the declared one where the catalog has it.
+QString variableType(const ProcedureParam& param, const std::vector<ProcedureParameter>& declared) {
+    for (const auto& parameter : declared) {
+        if (parameter.name.compare(param.name, Qt::CaseInsensitive) == 0 &&
+            isPlainTypeName(parameter.typeName))
+            return parameter.typeName;
+    }
+    return variableType(param.type);
+}
+
 } // namespace
 
 OdbcProcedureBatch::OdbcProcedureBatch(const QString& procedure,
-                                       const std::vector<ProcedureParam>& params)
+                                       const std::vector<ProcedureParam>& params,
+                                       const std::vector<ProcedureParameter>& declared)
     : procedure_(procedure) {
     if (procedure.trimmed().isEmpty())
         throw DatabaseError::fromComponent(QStringLiteral("ODBC"),
@@ -61,13 +81,12 @@ OdbcProcedureBatch::OdbcProcedureBatch(const QString& procedure,
                 procedure, QStringLiteral("Invalid parameter name '%1'").arg(param.name));
         if (isOutput(param.kind)) {
             const auto variable = QStringLiteral("@out%1").arg(i + 1);
+            const auto type = variableType(param, declared);
             if (param.kind == ParamKind::InputOutput) {
-                declarations
-                    << QStringLiteral("DECLARE %1 %2 = ?;").arg(variable, variableType(param.type));
+                declarations << QStringLiteral("DECLARE %1 %2 = ?;").arg(variable, type);
                 values_.push_back({param.type, param.value});
             } else {
-                declarations
-                    << QStringLiteral("DECLARE %1 %2;").arg(variable, variableType(param.type));
+                declarations << QStringLiteral("DECLARE %1 %2;").arg(variable, type);
             }
             arguments << QStringLiteral("%1 = %2 OUTPUT").arg(param.name, variable);
             selected << QStringLiteral("%1 AS %2").arg(variable, quoteIdentifier(param.name));

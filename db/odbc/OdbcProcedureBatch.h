@@ -15,17 +15,23 @@ namespace db {
 //
 //   SET NOCOUNT ON;
 //   DECLARE @rv int;
-//   DECLARE @out2 bigint = ?;
-//   EXEC @rv = [Name] @In = ?, @Count = @out2 OUTPUT;
-//   SELECT @rv AS [Result], @out2 AS [@Count];
+//   DECLARE @out2 char(20) = ?;
+//   EXEC @rv = [Name] @In = ?, @Code = @out2 OUTPUT;
+//   SELECT @rv AS [Result], @out2 AS [@Code];
+//
+// Each variable has the type the procedure declares for its parameter, as the catalog gives
+// it: some servers refuse a variable of another type for an output parameter. A parameter the
+// declaration does not give a type gets one wide enough for any value of its kind.
 //
 // The drivers send bound values as sp_executesql parameters @P1, @P2, ...; the batch's own
 // variables keep clear of those names (variable names ignore case).
 class OdbcProcedureBatch {
 public:
     // Refuses (DatabaseError) an empty procedure name and parameter names other than "@" and
-    // word characters: they go into the text, not into bound values.
-    OdbcProcedureBatch(const QString& procedure, const std::vector<ProcedureParam>& params);
+    // word characters: they go into the text, not into bound values. declared holds the
+    // procedure's parameters as its catalog gives them (none when unknown).
+    OdbcProcedureBatch(const QString& procedure, const std::vector<ProcedureParam>& params,
+                       const std::vector<ProcedureParameter>& declared = {});
 
     const QString& sql() const { return sql_; }
     // The values of the batch's "?" markers, in the order they appear.

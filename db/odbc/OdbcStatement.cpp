@@ -74,6 +74,16 @@ QDateTime toDateTime(const QVariant& value) {
     return value.toDateTime();
 }
 
+// A decimal with a zero before the point, as FreeTDS writes it ("0.5000", "-0.0001"), also
+// from a driver that leaves the zero out (".5000").
+QString decimalText(QString text) {
+    text = text.trimmed();
+    const qsizetype digits = text.startsWith('-') ? 1 : 0;
+    if (text.mid(digits, 1) == QLatin1String("."))
+        text.insert(digits, '0');
+    return text;
+}
+
 bool isTruncated(SQLLEN indicator, size_t bufferBytes, size_t terminatorBytes) {
     return indicator == SQL_NO_TOTAL || indicator > SQLLEN(bufferBytes - terminatorBytes);
 }
@@ -274,10 +284,10 @@ QVariant OdbcStatement::readValue(unsigned short column, short sqlType) {
     }
     case SQL_DECIMAL:
     case SQL_NUMERIC: {
-        // Read as the server's decimal text: the nearest double then rounds back to the same
-        // digits, where a driver's own conversion might not.
+        // Decimals and money stay the exact text of their value, every digit of the scale
+        // kept: a double could not hold every amount exactly.
         const auto text = readText(column);
-        return text.isValid() ? QVariant(text.toString().toDouble()) : QVariant();
+        return text.isValid() ? QVariant(decimalText(text.toString())) : QVariant();
     }
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIMESTAMP:

@@ -1,0 +1,36 @@
+#include "admin/GoBatchScript.h"
+
+#include "db/DatabaseError.h"
+
+GoBatchScript::GoBatchScript(const QString& text) : batches_(db::batchesAtGo(text)) {}
+
+void GoBatchScript::show(QTextStream& out) const {
+    for (size_t i = 0; i < batches_.size(); ++i) {
+        const auto& text = batches_[i].text;
+        out << "-- batch " << i + 1 << " line " << batches_[i].firstLine << "\n" << text;
+        if (!text.endsWith('\n'))
+            out << "\n";
+    }
+}
+
+void GoBatchScript::run(db::Connection& connection, const ResultPrinter& print) const {
+    if (batches_.empty())
+        throw db::DatabaseError(QStringLiteral("The file holds no batch to run"));
+    for (size_t i = 0; i < batches_.size(); ++i) {
+        const auto& batch = batches_[i];
+        try {
+            const auto result = connection.execute(batch.text, {});
+            if (!result.columns.isEmpty())
+                print(result);
+        } catch (const db::DatabaseError& error) {
+            // The batches before this one are done: say where the run stopped.
+            const auto where =
+                QStringLiteral("Error in batch %1 on line %2").arg(i + 1).arg(batch.firstLine);
+            if (!error.hasEntries())
+                throw db::DatabaseError(error.message() + QStringLiteral(". ") + where);
+            auto entries = error.entries();
+            entries.push_back({QStringLiteral("0"), batch.firstLine, where});
+            throw db::DatabaseError(std::move(entries));
+        }
+    }
+}
