@@ -95,41 +95,13 @@ int CalculateCommand::run(const QString& databaseName) {
         progress.showLockWait(database, int(waited.count() / 1000));
     });
     try {
-        checkCostingMethod(databaseName);
-        checkProduct(databaseName);
-
-        db::TSQLScript create(QStringLiteral("SQLCreate"));
-        create.setDatabaseName(databaseName);
-        create.setSql(costing::avgSql(create.name(), databaseName));
-        create.execute();
-        checkProcedures(databaseName);
-    } catch (...) {
-        progress.finish();
-        throw;
-    }
-
-    const auto runStart = serverTime(databaseName);
-    AvgMonthRun monthRun(progress, databaseName);
-    monthRun.setCompanyDatabase(options_.database);
-    monthRun.setProductFilter(options_.product);
-    try {
-        for (int month = options_.fromMonth; month <= 12; ++month) {
-            progress.beginMonth(options_.year, month);
-            monthRun.CalculateProdAVGMonth(options_.year, month);
-        }
+        calculate(databaseName, progress);
     } catch (...) {
         // The error is reported on a line of its own.
         progress.finish();
         throw;
     }
     progress.finish();
-
-    db::TSQLScript updateCalDate(QStringLiteral("SQLUpdateCalDate"));
-    updateCalDate.setDatabaseName(databaseName);
-    updateCalDate.setSql(costing::avgSql(updateCalDate.name(), databaseName));
-    updateCalDate.param(QStringLiteral("CalYear")).setAsInteger(options_.year);
-    updateCalDate.param(QStringLiteral("CalDate")).setAsDateTime(runStart);
-    updateCalDate.execute();
 
     out_ << QStringLiteral("%1: calculated %2, months %3 to 12%4, in %5 s\n")
                 .arg(options_.database)
@@ -141,6 +113,33 @@ int CalculateCommand::run(const QString& databaseName) {
                 .arg(progress.elapsedSeconds(), 0, 'f', 1);
     out_.flush();
     return 0;
+}
+
+void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& progress) {
+    checkCostingMethod(databaseName);
+    checkProduct(databaseName);
+
+    db::TSQLScript create(QStringLiteral("SQLCreate"));
+    create.setDatabaseName(databaseName);
+    create.setSql(costing::avgSql(create.name(), databaseName));
+    create.execute();
+    checkProcedures(databaseName);
+
+    const auto runStart = serverTime(databaseName);
+    AvgMonthRun monthRun(progress, databaseName);
+    monthRun.setCompanyDatabase(options_.database);
+    monthRun.setProductFilter(options_.product);
+    for (int month = options_.fromMonth; month <= 12; ++month) {
+        progress.beginMonth(options_.year, month);
+        monthRun.CalculateProdAVGMonth(options_.year, month);
+    }
+
+    db::TSQLScript updateCalDate(QStringLiteral("SQLUpdateCalDate"));
+    updateCalDate.setDatabaseName(databaseName);
+    updateCalDate.setSql(costing::avgSql(updateCalDate.name(), databaseName));
+    updateCalDate.param(QStringLiteral("CalYear")).setAsInteger(options_.year);
+    updateCalDate.param(QStringLiteral("CalDate")).setAsDateTime(runStart);
+    updateCalDate.execute();
 }
 
 void CalculateCommand::checkCostingMethod(const QString& databaseName) {

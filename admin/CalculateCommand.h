@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+class TerminalProgress;
+
 // stockcost-admin calculate: the average-cost calculation of a year, from a start month
 // through December, without a window, as the window runs it. It refuses a company with
 // another costing method and a company that lacks a procedure, records the calculation date
@@ -33,6 +35,8 @@ public:
     static bool stdoutIsTerminal();
 
 private:
+    // The checks, the months and the calculation date.
+    void calculate(const QString& databaseName, TerminalProgress& progress);
     void checkCostingMethod(const QString& databaseName);
     void checkProduct(const QString& databaseName);
     void checkProcedures(const QString& databaseName);
