@@ -150,11 +150,6 @@ int AdminTool::run() {
         return 1;
     } catch (const db::DatabaseError& error) {
         err_ << error.message() << "\n";
-        // Entries added on the way, such as the line of a failing script statement.
-        for (const auto& entry : error.entries()) {
-            if (!error.message().contains(entry.text))
-                err_ << entry.text << "\n";
-        }
         return 1;
     } catch (const std::exception& error) {
         err_ << error.what() << "\n";
@@ -327,7 +322,16 @@ int AdminTool::script(const QStringList& args) {
         return 0;
     }
     auto database = connect(databaseName);
-    script.execute();
+    try {
+        script.execute();
+    } catch (db::DatabaseError& error) {
+        // A server's error keeps the failing statement's line as an entry of its own.
+        for (const auto& entry : error.entries()) {
+            if (!error.message().contains(entry.text))
+                error.appendToMessage('\n' + entry.text);
+        }
+        throw;
+    }
     return 0;
 }
 
