@@ -2,6 +2,7 @@
 
 #include "db/ConnectionFactory.h"
 #include "db/Session.h"
+#include "db/embedded/EmbeddedConnection.h"
 
 namespace db {
 
@@ -40,7 +41,14 @@ Connection& TDatabase::connection() {
 }
 
 void TDatabase::startTransaction() {
-    connection().executeDirect(QStringLiteral("BEGIN TRANSACTION"));
+    auto& open = connection();
+    // SQLite cannot wait for another connection's lock in a transaction that has read already:
+    // the first write would fail at once. The embedded engine's transaction therefore takes the
+    // write lock when it begins, waiting for it as a single statement does.
+    if (auto* embedded = dynamic_cast<EmbeddedConnection*>(&open))
+        embedded->executeSqlite(QStringLiteral("BEGIN IMMEDIATE"));
+    else
+        open.executeDirect(QStringLiteral("BEGIN TRANSACTION"));
     inTransaction_ = true;
 }
 

@@ -5,6 +5,7 @@
 #include "db/embedded/EmbeddedProcedureContext.h"
 #include "db/embedded/EmbeddedProcedures.h"
 #include "db/embedded/EmbeddedServer.h"
+#include "db/embedded/SqliteBusyWait.h"
 #include "db/embedded/TsqlCollations.h"
 #include "db/embedded/TsqlFunctions.h"
 
@@ -14,7 +15,6 @@ namespace db {
 
 namespace {
 
-constexpr int busyTimeoutMilliseconds = 30000;
 constexpr qsizetype translationCacheSize = 256;
 
 // "dbo.Name", "[Name]" and "Name;1" (a procedure group number) all name procedure Name.
@@ -64,7 +64,7 @@ EmbeddedConnection::EmbeddedConnection(const QString& serverDirectory, const QSt
 
     database_.open(
         master_ ? QString() : EmbeddedServer::databaseFile(serverDirectory, databaseName), false);
-    sqlite3_busy_timeout(database_.handle(), busyTimeoutMilliseconds);
+    SqliteBusyWait::install(database_.handle());
     TsqlCollations::registerOn(database_.handle());
     TsqlFunctions::registerOn(database_.handle());
     // WAL with synchronous NORMAL: each statement is its own durable commit without waiting
