@@ -307,19 +307,20 @@ int AdminTool::script(const QStringList& args) {
 
     bool dryRun = false;
     bool goBatches = false;
-    bool withParams = false;
     const CommandOptions given(QStringLiteral("script"), args, 2, {QStringLiteral("--param")},
                                {QStringLiteral("--dry-run"), QStringLiteral("--go")});
+    for (const auto& option : given.options())
+        goBatches = goBatches || option.name == QLatin1String("--go");
     for (const auto& option : given.options()) {
         if (option.name == QLatin1String("--dry-run")) {
             dryRun = true;
             continue;
         }
-        if (option.name == QLatin1String("--go")) {
-            goBatches = true;
+        if (option.name == QLatin1String("--go"))
             continue;
-        }
-        withParams = true;
+        if (goBatches)
+            throw UsageError(QStringLiteral(
+                "script: --go sends each batch as it stands, without --param values"));
         const auto& spec = option.value;
         const auto equals = spec.indexOf('=');
         const auto colon = spec.indexOf(':', equals + 1);
@@ -329,9 +330,6 @@ int AdminTool::script(const QStringList& args) {
         setTypedValue(script.param(spec.left(equals)), type, spec.mid(colon + 1));
     }
 
-    if (goBatches && withParams)
-        throw UsageError(
-            QStringLiteral("script: --go sends each batch as it stands, without --param values"));
     if (goBatches) {
         const GoBatchScript batches(readScriptFile(args[1]));
         if (dryRun) {
