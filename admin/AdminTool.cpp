@@ -1,6 +1,7 @@
 #include "admin/AdminTool.h"
 
 #include "admin/CalculateCommand.h"
+#include "admin/CommandOptions.h"
 #include "admin/DemoCompany.h"
 #include "admin/GoBatchScript.h"
 #include "admin/UsageError.h"
@@ -173,7 +174,11 @@ int AdminTool::run() {
 
 int AdminTool::dispatch() {
     QStringList args = arguments_;
-    if (!args.isEmpty() && args.first() == QLatin1String("--server")) {
+    if (!args.isEmpty() && args.first().startsWith(QLatin1String("--server="))) {
+        server_ = args.takeFirst().mid(int(qstrlen("--server=")));
+        if (server_.isEmpty())
+            throw UsageError(QStringLiteral("--server needs a name"));
+    } else if (!args.isEmpty() && args.first() == QLatin1String("--server")) {
         if (args.size() < 2)
             throw UsageError(QStringLiteral("--server needs a name"));
         server_ = args[1];
@@ -238,16 +243,14 @@ int AdminTool::createCompany(const QStringList& args) {
     if (args.isEmpty())
         throw UsageError(QStringLiteral("create-company: expects a database name"));
     int method = 1;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--method") && i + 1 < args.size()) {
-            bool ok = false;
-            method = args[++i].toInt(&ok);
-            if (!ok || method < 1 || method > 4)
-                throw UsageError(QStringLiteral("--method expects 1, 2, 3 or 4"));
-        } else {
+    const CommandOptions given(QStringLiteral("create-company"), args, 1,
+                               {QStringLiteral("--method")});
+    for (const auto& option : given.options()) {
+        bool ok = false;
+        method = option.value.toInt(&ok);
+        if (!ok || method < 1 || method > 4)
             throw UsageError(
-                QStringLiteral("create-company: unexpected argument '%1'").arg(args[i]));
-        }
+                QStringLiteral("--method expects 1, 2, 3 or 4, not '%1'").arg(option.value));
     }
     db::schema::SchemaInstaller(serverName()).createCompanyDatabase(args[0], method);
     return 0;
@@ -260,7 +263,23 @@ QString AdminTool::serverName() const {
 int AdminTool::install(const QStringList& args) {
     if (args.size() != 1)
         throw UsageError(QStringLiteral("install: expects a database name"));
-    auto database = connect(args[0]);
+    // The procedures work on a company's tables; in any other database they could only fail.
+    const QString& name = args[0];
+    if (name.compare(db::schema::configDatabaseName, Qt::CaseInsensitive) == 0 ||
+        name.compare(QLatin1String("TRQ_CONFIG_PMX"), Qt::CaseInsensitive) == 0)
+        throw UsageError(QStringLiteral("install: %1 is the configuration database; the "
+                                        "procedures go into a company database")
+                             .arg(name));
+    auto database = connect(name);
+    const auto tables = database->connection().execute(
+        QStringLiteral("Select Count(*) From SysObjects Where Name In ('Product', "
+                       "'ProductCostAVG') And xtype = 'U'"),
+        {});
+    if (tables.rows.empty() || tables.rows.front().value(0).toInt() != 2)
+        throw std::runtime_error(QStringLiteral("install: %1 is not a company database (it has "
+                                                "no tables Product and ProductCostAVG)")
+                                     .arg(name)
+                                     .toStdString());
     costing::installAvgProcedures(*database);
     out_ << "installed " << costing::avgProcedureNames().join(QStringLiteral(", ")) << "\n";
     return 0;
@@ -283,28 +302,32 @@ int AdminTool::script(const QStringList& args) {
     script.setDatabaseName(adminAlias);
     script.setSql(readScriptFile(args[1]));
 
+    // Lines and statements counted from 1, as an editor shows the file.
+    script.setFirstLineNumber(1);
+
     bool dryRun = false;
-    const bool goBatches = args.mid(2).contains(QLatin1String("--go"));
-    for (qsizetype i = 2; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--dry-run")) {
+    bool goBatches = false;
+    const CommandOptions given(QStringLiteral("script"), args, 2, {QStringLiteral("--param")},
+                               {QStringLiteral("--dry-run"), QStringLiteral("--go")});
+    for (const auto& option : given.options())
+        goBatches = goBatches || option.name == QLatin1String("--go");
+    for (const auto& option : given.options()) {
+        if (option.name == QLatin1String("--dry-run")) {
             dryRun = true;
-        } else if (args[i] == QLatin1String("--go")) {
-            // Seen before the loop.
-        } else if (args[i] == QLatin1String("--param") && i + 1 < args.size()) {
-            if (goBatches)
-                throw UsageError(QStringLiteral(
-                    "script: --go sends each batch as it stands, without --param values"));
-            const auto spec = args[++i];
-            const auto equals = spec.indexOf('=');
-            const auto colon = spec.indexOf(':', equals + 1);
-            if (equals <= 0 || colon < 0)
-                throw UsageError(
-                    QStringLiteral("--param expects NAME=TYPE:VALUE, not '%1'").arg(spec));
-            const auto type = parseType(spec.mid(equals + 1, colon - equals - 1));
-            setTypedValue(script.param(spec.left(equals)), type, spec.mid(colon + 1));
-        } else {
-            throw UsageError(QStringLiteral("script: unexpected argument '%1'").arg(args[i]));
+            continue;
         }
+        if (option.name == QLatin1String("--go"))
+            continue;
+        if (goBatches)
+            throw UsageError(QStringLiteral(
+                "script: --go sends each batch as it stands, without --param values"));
+        const auto& spec = option.value;
+        const auto equals = spec.indexOf('=');
+        const auto colon = spec.indexOf(':', equals + 1);
+        if (equals <= 0 || colon < 0)
+            throw UsageError(QStringLiteral("--param expects NAME=TYPE:VALUE, not '%1'").arg(spec));
+        const auto type = parseType(spec.mid(equals + 1, colon - equals - 1));
+        setTypedValue(script.param(spec.left(equals)), type, spec.mid(colon + 1));
     }
 
     if (goBatches) {
@@ -320,13 +343,22 @@ int AdminTool::script(const QStringList& args) {
     }
     if (dryRun) {
         script.setDryRun([this](int statementNo, int lineNo, const QString& text) {
-            out_ << "-- statement " << statementNo << " line " << lineNo << "\n" << text;
+            out_ << "-- statement " << statementNo + 1 << " line " << lineNo << "\n" << text;
         });
         script.execute();
         return 0;
     }
     auto database = connect(databaseName);
-    script.execute();
+    try {
+        script.execute();
+    } catch (db::DatabaseError& error) {
+        // A server's error keeps the failing statement's line as an entry of its own.
+        for (const auto& entry : error.entries()) {
+            if (!error.message().contains(entry.text))
+                error.appendToMessage('\n' + entry.text);
+        }
+        throw;
+    }
     return 0;
 }
 
@@ -364,14 +396,10 @@ int AdminTool::demo(const QStringList& args) {
         throw UsageError(QStringLiteral("demo: expects a database name"));
     DemoCompany::Options options;
     options.year = QDate::currentDate().year();
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const auto& option = args[i];
-        if (option != QLatin1String("--year") && option != QLatin1String("--products") &&
-            option != QLatin1String("--seed"))
-            throw UsageError(QStringLiteral("demo: unexpected argument '%1'").arg(option));
-        if (i + 1 >= args.size())
-            throw UsageError(QStringLiteral("%1 needs a value").arg(option));
-        const auto& text = args[++i];
+    const CommandOptions given(
+        QStringLiteral("demo"), args, 1,
+        {QStringLiteral("--year"), QStringLiteral("--products"), QStringLiteral("--seed")});
+    for (const auto& [option, text] : given.options()) {
         if (option == QLatin1String("--year")) {
             options.year = static_cast<int>(wholeNumberOption(
                 option, text, DemoCompany::minimumYear, DemoCompany::maximumYear));

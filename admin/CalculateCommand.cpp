@@ -1,9 +1,13 @@
 #include "admin/CalculateCommand.h"
 
+#include "admin/CommandOptions.h"
 #include "admin/TerminalProgress.h"
 #include "admin/UsageError.h"
+#include "costing/CalculationYear.h"
+#include "costing/ProductLookup.h"
 #include "costing/avg/AvgMonthRun.h"
 #include "costing/avg/AvgSql.h"
+#include "db/LockWaitListener.h"
 #include "db/TQuery.h"
 #include "db/TSQLScript.h"
 #include "db/TStoredProc.h"
@@ -49,20 +53,21 @@ CalculateCommand::Options CalculateCommand::parse(const QStringList& args) {
     Options options;
     options.database = args[0];
     bool hasYear = false;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const auto& option = args[i];
-        if (i + 1 >= args.size())
-            throw UsageError(QStringLiteral("calculate: %1 needs a value").arg(option));
-        const auto& value = args[++i];
+    const CommandOptions given(
+        QStringLiteral("calculate"), args, 1,
+        {QStringLiteral("--year"), QStringLiteral("--from-month"), QStringLiteral("--product")});
+    for (const auto& [option, value] : given.options()) {
         if (option == QLatin1String("--year")) {
-            options.year = static_cast<int>(wholeNumberOption(option, value, 1753, 9999));
+            options.year = static_cast<int>(
+                wholeNumberOption(option, value, CalculationYear::first, CalculationYear::last));
             hasYear = true;
         } else if (option == QLatin1String("--from-month")) {
             options.fromMonth = static_cast<int>(wholeNumberOption(option, value, 1, 12));
-        } else if (option == QLatin1String("--product")) {
-            options.product = value;
         } else {
-            throw UsageError(QStringLiteral("calculate: unexpected argument '%1'").arg(option));
+            // Empty, it would quietly mean every product.
+            if (value.isEmpty())
+                throw UsageError(QStringLiteral("calculate: --product expects a product code"));
+            options.product = value;
         }
     }
     if (!hasYear)
@@ -82,37 +87,21 @@ CalculateCommand::CalculateCommand(Options options, QTextStream& out, bool inter
     : options_(std::move(options)), out_(out), interactive_(interactive) {}
 
 int CalculateCommand::run(const QString& databaseName) {
-    checkCostingMethod(databaseName);
-
-    db::TSQLScript create(QStringLiteral("SQLCreate"));
-    create.setDatabaseName(databaseName);
-    create.setSql(costing::avgSql(create.name(), databaseName));
-    create.execute();
-    checkProcedures(databaseName);
-
-    const auto runStart = serverTime(databaseName);
     TerminalProgress progress(out_, interactive_);
-    AvgMonthRun monthRun(progress, databaseName);
-    monthRun.setCompanyDatabase(options_.database);
-    monthRun.setProductFilter(options_.product);
+    // A statement held up by another user's lock says so on the progress line.
+    const db::LockWaitListener lockWait([&progress](const QString& database,
+                                                    std::chrono::milliseconds waited,
+                                                    std::chrono::milliseconds) {
+        progress.showLockWait(database, int(waited.count() / 1000));
+    });
     try {
-        for (int month = options_.fromMonth; month <= 12; ++month) {
-            progress.beginMonth(options_.year, month);
-            monthRun.CalculateProdAVGMonth(options_.year, month);
-        }
+        calculate(databaseName, progress);
     } catch (...) {
         // The error is reported on a line of its own.
         progress.finish();
         throw;
     }
     progress.finish();
-
-    db::TSQLScript updateCalDate(QStringLiteral("SQLUpdateCalDate"));
-    updateCalDate.setDatabaseName(databaseName);
-    updateCalDate.setSql(costing::avgSql(updateCalDate.name(), databaseName));
-    updateCalDate.param(QStringLiteral("CalYear")).setAsInteger(options_.year);
-    updateCalDate.param(QStringLiteral("CalDate")).setAsDateTime(runStart);
-    updateCalDate.execute();
 
     out_ << QStringLiteral("%1: calculated %2, months %3 to 12%4, in %5 s\n")
                 .arg(options_.database)
@@ -124,6 +113,33 @@ int CalculateCommand::run(const QString& databaseName) {
                 .arg(progress.elapsedSeconds(), 0, 'f', 1);
     out_.flush();
     return 0;
+}
+
+void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& progress) {
+    checkCostingMethod(databaseName);
+    checkProduct(databaseName);
+
+    db::TSQLScript create(QStringLiteral("SQLCreate"));
+    create.setDatabaseName(databaseName);
+    create.setSql(costing::avgSql(create.name(), databaseName));
+    create.execute();
+    checkProcedures(databaseName);
+
+    const auto runStart = serverTime(databaseName);
+    AvgMonthRun monthRun(progress, databaseName);
+    monthRun.setCompanyDatabase(options_.database);
+    monthRun.setProductFilter(options_.product);
+    for (int month = options_.fromMonth; month <= 12; ++month) {
+        progress.beginMonth(options_.year, month);
+        monthRun.CalculateProdAVGMonth(options_.year, month);
+    }
+
+    db::TSQLScript updateCalDate(QStringLiteral("SQLUpdateCalDate"));
+    updateCalDate.setDatabaseName(databaseName);
+    updateCalDate.setSql(costing::avgSql(updateCalDate.name(), databaseName));
+    updateCalDate.param(QStringLiteral("CalYear")).setAsInteger(options_.year);
+    updateCalDate.param(QStringLiteral("CalDate")).setAsDateTime(runStart);
+    updateCalDate.execute();
 }
 
 void CalculateCommand::checkCostingMethod(const QString& databaseName) {
@@ -141,6 +157,16 @@ void CalculateCommand::checkCostingMethod(const QString& databaseName) {
                 .arg(method)
                 .arg(methodName(method))
                 .toStdString());
+}
+
+// Before anything is changed: a code that names no product would calculate nothing.
+void CalculateCommand::checkProduct(const QString& databaseName) {
+    if (options_.product.isEmpty() || ProductLookup::exists(databaseName, options_.product))
+        return;
+    throw std::runtime_error(QStringLiteral("%1 has no product with the code '%2'; nothing was "
+                                            "calculated")
+                                 .arg(options_.database, options_.product)
+                                 .toStdString());
 }
 
 void CalculateCommand::checkProcedures(const QString& databaseName) {

@@ -4,10 +4,13 @@
 #include <QStringList>
 #include <QTextStream>
 
+class TerminalProgress;
+
 // stockcost-admin calculate: the average-cost calculation of a year, from a start month
 // through December, without a window, as the window runs it. It refuses a company with
 // another costing method and a company that lacks a procedure, records the calculation date
-// as the window does, and shows its progress on a terminal line. Errors are raised.
+// as the window does, and shows its progress on a terminal line. Errors are raised; a product
+// code that names no product is refused before anything is changed.
 class CalculateCommand {
 public:
     struct Options {
@@ -32,7 +35,10 @@ public:
     static bool stdoutIsTerminal();
 
 private:
+    // The checks, the months and the calculation date.
+    void calculate(const QString& databaseName, TerminalProgress& progress);
     void checkCostingMethod(const QString& databaseName);
+    void checkProduct(const QString& databaseName);
     void checkProcedures(const QString& databaseName);
 
     Options options_;

@@ -1,5 +1,6 @@
 #include "admin/DemoCompany.h"
 
+#include "db/ConnectionParams.h"
 #include "db/DatabaseError.h"
 #include "db/TDatabase.h"
 #include "db/TQuery.h"
@@ -257,10 +258,12 @@ void DemoCompany::requireEmptyCompany() {
     db::TQuery products(QStringLiteral("QDemoProducts"), database_.databaseName(),
                         QStringLiteral("Select Count(*) Products From Product"));
     products.open();
+    // Named as the connection names the company, not by the connection's alias.
     if (products.fieldByName(QStringLiteral("Products")).asInteger() != 0)
         throw db::DatabaseError(
             QStringLiteral("%1 already has products: the demo fills an empty company database")
-                .arg(database_.databaseName()));
+                .arg(db::ConnectionParams(database_.params())
+                         .value(QStringLiteral("DATABASE NAME"), database_.databaseName())));
     // The accounting year and its closing history are kept when the company already has them.
     db::TQuery year(QStringLiteral("QDemoYear"), database_.databaseName(),
                     QStringLiteral("Select (Select Count(*) From AccountPeriod Where AccountYear "

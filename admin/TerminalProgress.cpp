@@ -21,12 +21,14 @@ void TerminalProgress::beginMonth(int year, int month) {
 }
 
 void TerminalProgress::setProduct(const QString& text) {
+    endLockWait();
     // The label in front (product, work order) is the same for a whole phase.
     const auto colon = text.indexOf(QStringLiteral(" : "));
     item_ = colon < 0 ? text : text.mid(colon + 3);
 }
 
 void TerminalProgress::setProgressMaximum(int maximum) {
+    endLockWait();
     endPhase();
     ++phase_;
     maximum_ = maximum;
@@ -34,6 +36,32 @@ void TerminalProgress::setProgressMaximum(int maximum) {
     item_.clear();
     if (interactive_)
         draw();
+}
+
+void TerminalProgress::setProgressPosition(int position) {
+    endLockWait();
+    position_ = position;
+}
+
+void TerminalProgress::showLockWait(const QString& database, int seconds) {
+    const bool begins = lockWait_.isEmpty();
+    lockWait_ = QStringLiteral("waiting: %1 is locked by another connection (%2 s)")
+                    .arg(database)
+                    .arg(seconds);
+    if (!interactive_) {
+        // One line for the wait; the time it took shows in the next line's seconds.
+        if (begins) {
+            out_ << line() << "\n";
+            out_.flush();
+        }
+        return;
+    }
+    if (lastDraw_ < 0 || elapsed_.elapsed() - lastDraw_ >= redrawMilliseconds)
+        draw();
+}
+
+void TerminalProgress::endLockWait() {
+    lockWait_.clear();
 }
 
 void TerminalProgress::refresh() {
@@ -54,9 +82,20 @@ void TerminalProgress::finish() {
 }
 
 QString TerminalProgress::line() const {
+    // Outside a phase (the checks before the first month, a month's clearing) only a wait has
+    // anything to show.
+    if (phase_ == 0) {
+        const auto month = month_ == 0 ? QString()
+                                       : QStringLiteral("%1-%2  ")
+                                             .arg(year_, 4, 10, QLatin1Char('0'))
+                                             .arg(month_, 2, 10, QLatin1Char('0'));
+        return month + QStringLiteral("%1  %2 s").arg(lockWait_).arg(elapsedSeconds(), 0, 'f', 1);
+    }
     auto item = item_;
     if (item.size() > itemWidth)
         item = item.left(itemWidth - 3) + QStringLiteral("...");
+    if (!lockWait_.isEmpty())
+        item = lockWait_;
     return QStringLiteral("%1-%2  phase %3/3  %4/%5  %6  %7 s")
         .arg(year_, 4, 10, QLatin1Char('0'))
         .arg(month_, 2, 10, QLatin1Char('0'))

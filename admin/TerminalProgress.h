@@ -9,7 +9,8 @@
 // The progress of an unattended calculation as one terminal line: month, phase, count, the
 // product or work order in hand and the time since the start. On a terminal the line is
 // rewritten in place (a few times a second); otherwise, for a log file or cron's mail, each
-// finished phase gets a line of its own.
+// finished phase gets a line of its own. A wait for another connection's lock shows in place
+// of the item in hand, or, in a log, as a line when it begins.
 class TerminalProgress : public MonthRunProgress {
 public:
     TerminalProgress(QTextStream& out, bool interactive);
@@ -25,13 +26,15 @@ public:
     void setMonth(const QString&) override {}
     void setProduct(const QString& text) override;
     void setProgressMaximum(int maximum) override;
-    void setProgressPosition(int position) override { position_ = position; }
+    void setProgressPosition(int position) override;
     void refresh() override;
+    void showLockWait(const QString& database, int seconds) override;
 
 private:
     QString line() const;
     void draw();
     void endPhase();
+    void endLockWait();
 
     QTextStream& out_;
     bool interactive_;
@@ -44,4 +47,6 @@ private:
     int maximum_ = 0;
     int position_ = 0;
     QString item_;
+    // The wait in hand, shown instead of the item; empty when there is none.
+    QString lockWait_;
 };

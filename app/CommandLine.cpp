@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "costing/DailyRunTime.h"
+
 namespace {
 
 int wholeNumber(const QStringList& arguments, int position, const char* name) {
@@ -27,5 +29,12 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     line.UserId = wholeNumber(arguments, 2, "user id");
     line.CompanyDatabase = arguments.value(2);
     line.Argument7 = arguments.value(6);
+    // A daily time that is no time of day would be shown and never come.
+    if (line.hasAutoRunTime() && !DailyRunTime::parse(line.Argument7).isValid())
+        throw CommandLine::Invalid(
+            QStringLiteral("argument 7 (daily time) is not a time of day (HH:MM or HH:MM:SS): "
+                           "'%1'")
+                .arg(line.Argument7)
+                .toStdString());
     return line;
 }

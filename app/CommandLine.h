@@ -15,7 +15,8 @@ struct CommandLine {
     int StartMode = 0;
     QString Argument7;
 
-    // Raised when arguments 1, 2 or 5 are missing or not whole numbers.
+    // Raised when arguments 1, 2 or 5 are missing or not whole numbers, or when argument 7
+    // holds a colon but is not a time of day.
     class Invalid : public std::runtime_error {
     public:
         using std::runtime_error::runtime_error;

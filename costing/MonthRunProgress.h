@@ -17,4 +17,8 @@ public:
     virtual void setProgressMaximum(int maximum) = 0;
     virtual void setProgressPosition(int position) = 0;
     virtual void refresh() = 0;
+    // The run is held up: another connection has locked the database, and the statement in
+    // hand has waited that many seconds for it so far. The next change of the progress means
+    // the wait is over.
+    virtual void showLockWait(const QString& database, int seconds) = 0;
 };

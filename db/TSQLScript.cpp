@@ -125,7 +125,7 @@ void TSQLScript::statementLoop(int wanted) {
                 continue;
             if (wanted == -1 || wanted == n) {
                 ranAny = true;
-                runStatement(buffer, static_cast<int>(i - 1), n);
+                runStatement(buffer, static_cast<int>(i - 1) + firstLineNumber_, n);
                 if (wanted == n)
                     done = true;
             }
@@ -134,7 +134,7 @@ void TSQLScript::statementLoop(int wanted) {
         // A semicolon on the last line followed by more text: that text is one more statement.
         if (!done && !carried.isEmpty() && (wanted == -1 || wanted == n)) {
             ranAny = true;
-            runStatement({carried}, static_cast<int>(lineCount - 1), n);
+            runStatement({carried}, static_cast<int>(lineCount - 1) + firstLineNumber_, n);
         }
         if (!ranAny)
             throw DatabaseError(QStringLiteral("List index out of bounds (%1)").arg(wanted));

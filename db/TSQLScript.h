@@ -59,6 +59,10 @@ public:
     void setTerm(QChar term) { term_ = term; }
     bool transaction() const { return transaction_; }
     void setTransaction(bool on) { transaction_ = on; }
+    // The number of a script's first line in what it reports (errors, the hook, a dry run):
+    // 0, as the suite's programs count, unless changed; 1 for a person reading the file.
+    int firstLineNumber() const { return firstLineNumber_; }
+    void setFirstLineNumber(int number) { firstLineNumber_ = number; }
 
     const QStringList& sql() const { return sql_; }
     // Replaces the text; the parameter list is rebuilt from it (surviving names keep their
@@ -99,6 +103,7 @@ private:
     bool semicolonTerm_ = true;
     QChar term_ = '/';
     bool transaction_ = false;
+    int firstLineNumber_ = 0;
     QStringList sql_;
     // Statements already split into text and parameter references, by their text: a script
     // run once per product parses each of its statements once.

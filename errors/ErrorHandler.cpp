@@ -3,9 +3,12 @@
 #include "db/DatabaseError.h"
 #include "errors/MessageTranslation.h"
 #include "errors/TFrShowError.h"
+#include "platform/MessageBox.h"
 
 #include <QDebug>
+#include <QRegularExpression>
 
+#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -36,7 +39,21 @@ void ErrorHandler::ApplicationEvents1Exception(const QString& message) const {
 }
 
 void ErrorHandler::execDialog(TFrShowError& dialog) {
+    if (platform::unattended()) {
+        std::fputs(standardErrorText(dialog.ErrorText).toUtf8().constData(), stderr);
+        std::fflush(stderr);
+        return;
+    }
     dialog.exec();
+}
+
+QString ErrorHandler::standardErrorText(const QString& errorText) {
+    // The dialog's lines end in carriage returns, which would overwrite each other in a log.
+    QString text;
+    for (const auto& line :
+         errorText.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts))
+        text += QStringLiteral("stockcost: error: ") + line + '\n';
+    return text;
 }
 
 } // namespace errors

@@ -24,8 +24,12 @@ public:
     // on the diagnostic output and the dialog is shown all the same.
     void ApplicationEvents1Exception(const QString& message) const;
 
-    // Shows the dialog modally.
+    // Shows the dialog modally. When nobody is at the screen (STOCKCOST_UNATTENDED is set) it
+    // writes the dialog's text to standard error instead, so that an error never holds up an
+    // unattended run for the dialog's seconds.
     static void execDialog(TFrShowError& dialog);
+    // The dialog's text as standard error gets it: each of its lines after "stockcost: error: ".
+    static QString standardErrorText(const QString& errorText);
 
 private:
     LogWriter writeErrorLog_;

@@ -86,14 +86,15 @@ TEST_F(AdminTool, ScriptDryRunShowsEveryStatementWithItsNumberAndLine) {
                                                "Update T Set A = 1; Update T Set A = 2\n");
     const auto run = admin({"script", "-", file, "--param", "Year=integer:2024", "--dry-run"});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, "-- statement 0 line 2\nDelete From T\nWhere Y = :Year\n"
-                       "-- statement 1 line 5\nUpdate T Set A = 1\n"
-                       "-- statement 2 line 5\nUpdate T Set A = 2\n");
+    // Statements and lines counted from 1; a statement's line is the one that ends it.
+    EXPECT_EQ(run.out, "-- statement 1 line 3\nDelete From T\nWhere Y = :Year\n"
+                       "-- statement 2 line 6\nUpdate T Set A = 1\n"
+                       "-- statement 3 line 6\nUpdate T Set A = 2\n");
 
     // The runner's refusals come out as they are, with status 1.
     const auto refused = admin({"script", "-", file, "--dry-run"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.err, "No value for parameter 'Year'. Error on line 2\n");
+    EXPECT_EQ(refused.err, "No value for parameter 'Year'. Error on line 3\n");
     EXPECT_TRUE(refused.out.isEmpty());
     const auto blank = admin({"script", "-", writeFile("blank.sql", "\n/\n/\n"), "--dry-run"});
     EXPECT_EQ(blank.exitCode, 1);
@@ -161,4 +162,71 @@ TEST_F(AdminTool, CallPrintsOutputsAndTheResult) {
     const auto missing = onServer({"call", "TRQ_CONFIG", "NoSuchProcedure"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, "Could not find stored procedure 'NoSuchProcedure'.\n");
+}
+
+TEST_F(AdminTool, UsageErrorsNameTheActualFault) {
+    const auto file = writeFile("s.sql", "Select 1\n");
+    const std::vector<std::pair<QStringList, QString>> bad = {
+        {{"calculate", "DB", "--year", "2025", "--frob"}, "calculate: unknown option '--frob'"},
+        {{"calculate", "DB", "--frob", "1", "--year", "2025"},
+         "calculate: unknown option '--frob'"},
+        {{"calculate", "DB", "--year"}, "calculate: --year needs a value"},
+        {{"calculate", "DB", "--year=1752"},
+         "--year expects a whole number from 1753 to 9999, not '1752'"},
+        // The year given with "=" is taken: the next fault is the month's.
+        {{"calculate", "DB", "--year=2025", "--from-month=13"},
+         "--from-month expects a whole number from 1 to 12, not '13'"},
+        {{"calculate", "DB", "--year=2025", "--product="},
+         "calculate: --product expects a product code"},
+        {{"calculate", "DB", "--year", "2025", "extra"}, "calculate: unexpected argument 'extra'"},
+        {{"create-company", "X", "--method"}, "create-company: --method needs a value"},
+        {{"create-company", "X", "--method=5"}, "--method expects 1, 2, 3 or 4, not '5'"},
+        {{"script", "-", file, "--dry-run=yes"}, "script: --dry-run takes no value"},
+        {{"script", "-", file, "--param"}, "script: --param needs a value"},
+        {{"--server="}, "--server needs a name"},
+        {{"install", "trq_config"}, "install: trq_config is the configuration database"},
+        {{"install", "TRQ_CONFIG_PMX"}, "install: TRQ_CONFIG_PMX is the configuration database"},
+    };
+    for (const auto& [args, message] : bad) {
+        const auto run = admin(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith("stockcost-admin: " + message)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("usage:"));
+    }
+
+    // "=" works for the server too; a dry run's "=" value is taken as a parameter.
+    const auto dry = admin({"--server=" + server.serverName(), "script", "-",
+                            writeFile("p.sql", "Select :N\n"), "--param=N=integer:5", "--dry-run"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err.toStdString();
+    EXPECT_EQ(dry.out, "-- statement 1 line 1\nSelect :N\n");
+}
+
+TEST_F(AdminTool, InstallGoesIntoACompanyDatabaseOnly) {
+    ASSERT_EQ(admin({"init", server.directory()}).exitCode, 0);
+    ASSERT_EQ(onServer({"sql", "master", "Create Database Work"}).exitCode, 0);
+    const auto run = onServer({"install", "Work"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "install: Work is not a company database (it has no tables Product and "
+                       "ProductCostAVG)\n");
+    EXPECT_EQ(onServer({"sql", "Work", "Select Count(*) N From SysObjects Where xtype = 'P'"}).out,
+              "N\n0\n");
+}
+
+TEST_F(AdminTool, AScriptsServerErrorNamesItsLineCountedFromOne) {
+    ASSERT_EQ(onServer({"sql", "master", "Create Database Work"}).exitCode, 0);
+    const auto file =
+        writeFile("s.sql", "Create Table T (A Int)\n/\nInsert Into Missing\nValues (1)\n/\n");
+    const auto run = onServer({"script", "Work", file});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Invalid object name 'Missing'.\nError on line 5\n");
+}
+
+TEST_F(AdminTool, AServerNameThatDoesNotWorkIsNamed) {
+    const auto run = admin({"--server", "embedded:nowhere ", "sql", "master", "Select 1"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "SQL Server does not exist or access denied. Embedded server: the "
+                       "directory 'nowhere ' (" +
+                           QDir(work.path()).filePath("nowhere ") +
+                           ") does not exist; the name "
+                           "ends in a blank or a tab.\n");
 }

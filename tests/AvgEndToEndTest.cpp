@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 namespace {
@@ -91,7 +92,7 @@ protected:
 };
 
 TEST_F(AvgEndToEnd, CalculateCostsTheYearAndRecordsIt) {
-    const auto run = admin({"calculate", "DEMO", "--year", "2024"});
+    const auto run = admin({"calculate", "DEMO", "--year=2024"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     // Not a terminal: a line for each finished phase of each month, then the summary.
@@ -133,6 +134,16 @@ TEST_F(AvgEndToEnd, RefusalsAndFailuresExitWithTheirError) {
         connection.params() = server.connectionParams(QStringLiteral("DEMO"));
         connection.connection().executeDirect(QStringLiteral("Drop Procedure CALCULATE_WorkOrderAVG"));
     }
+    const auto ledgerRows = value("Select Count(*) From ProductCostAVG");
+    const auto unknownProduct =
+        admin({"calculate", "DEMO", "--year", "2024", "--product", "NOSUCH"});
+    EXPECT_EQ(unknownProduct.exitCode, 1);
+    EXPECT_EQ(unknownProduct.err,
+              "DEMO has no product with the code 'NOSUCH'; nothing was calculated\n");
+    EXPECT_TRUE(unknownProduct.out.isEmpty()) << unknownProduct.out.toStdString();
+    EXPECT_EQ(value("Select Count(*) From ProductCostAVG"), ledgerRows);
+    EXPECT_EQ(value("Select IsNull(CalculateCostLastYear, 0) From Config"), "0");
+
     const auto missing = admin({"calculate", "DEMO", "--year", "2024"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains("lacks the procedures CALCULATE_WorkOrderAVG"))
@@ -180,5 +191,36 @@ TEST_F(AvgEndToEndThisYear, TheWindowCalculatesAtItsDailyTime) {
     program.kill();
     program.waitForFinished();
     EXPECT_EQ(recordedYear, QString::number(year));
+    EXPECT_EQ(wrongAndChecked(), "0/some");
+}
+
+TEST_F(AvgEndToEnd, CalculateShowsThatItWaitsForAnotherUsersLock) {
+    db::EmbeddedConnection other(server.directory(), QStringLiteral("DEMO"));
+    other.executeSqlite("BEGIN IMMEDIATE");
+    other.executeSqlite("UPDATE Warehouse SET Code = Code");
+
+    QProcess calculate;
+    calculate.setProcessEnvironment(unattendedEnvironment(work.path()));
+    calculate.start(QStringLiteral(STOCKCOST_ADMIN_PATH),
+                    {"--server", server.serverName(), "calculate", "DEMO", "--year", "2024"});
+    ASSERT_TRUE(calculate.waitForStarted());
+    QString out;
+    QElapsedTimer waited;
+    waited.start();
+    while (!out.contains("waiting:") && waited.elapsed() < 20000 &&
+           calculate.state() == QProcess::Running) {
+        calculate.waitForReadyRead(200);
+        out += QString::fromUtf8(calculate.readAllStandardOutput());
+    }
+    // The other user finishes: the run goes on by itself.
+    other.executeSqlite("COMMIT");
+    ASSERT_TRUE(calculate.waitForFinished(120000));
+    out += QString::fromUtf8(calculate.readAllStandardOutput());
+    EXPECT_EQ(calculate.exitCode(), 0) << calculate.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains(QRegularExpression(
+        "^(2024-01  )?waiting: DEMO is locked by another connection \\(\\d+ s\\)  [0-9.]+ s$",
+        QRegularExpression::MultilineOption)))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("DEMO: calculated 2024, months 1 to 12")) << out.toStdString();
     EXPECT_EQ(wrongAndChecked(), "0/some");
 }

@@ -34,6 +34,9 @@ struct RecordedProgress : MonthRunProgress {
     }
     void setProgressPosition(int position) override { positions.push_back(position); }
     void refresh() override { ++refreshes; }
+    void showLockWait(const QString& database, int seconds) override {
+        events.push_back("wait:" + database + " " + QString::number(seconds));
+    }
 
     std::vector<QString> only(const QString& kind) const {
         std::vector<QString> found;

@@ -1,5 +1,6 @@
 #include "TempServer.h"
 
+#include "db/ConnectionFactory.h"
 #include "db/DatabaseError.h"
 #include "db/embedded/EmbeddedConnection.h"
 #include "db/embedded/EmbeddedServer.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using db::DatabaseError;
 using db::EmbeddedConnection;
@@ -41,11 +44,81 @@ TEST(EmbeddedServer, AMissingServerDirectoryIsAMissingServer) {
     const QString missing = server.directory() + "/nowhere";
     const auto connect = entryOf([&] { EmbeddedConnection(missing, "master"); });
     EXPECT_EQ(connect.text, "SQL Server does not exist or access denied.");
-    EXPECT_EQ(entryOf([&] { EmbeddedServer::createDatabase(missing, "Acme"); }).text, connect.text);
+    EXPECT_EQ(connect.nativeCode, 17);
 
     EmbeddedServer::create(missing + "/deeper");
     EXPECT_TRUE(EmbeddedServer::exists(missing + "/deeper"));
     EXPECT_TRUE(EmbeddedServer::databaseNames(missing + "/deeper").isEmpty());
+}
+
+// Opened as the programs open it, from a server name: what is wrong, naming the directory.
+TEST(EmbeddedServer, AServerNameThatDoesNotWorkSaysWhatIsWrong) {
+    TempServer server;
+    const auto opened = [](const QString& serverName) {
+        return entryOf([&] {
+            db::openConnection(
+                db::ConnectionParams({"DATABASE NAME=master", "SERVER NAME=" + serverName}));
+        });
+    };
+    const QString prefix = "SQL Server does not exist or access denied. Embedded server: ";
+
+    const QString missing = server.directory() + "/nowhere";
+    const auto notThere = opened("embedded:" + missing);
+    EXPECT_EQ(notThere.text, prefix + "the directory '" + missing + "' does not exist.");
+    EXPECT_EQ(notThere.nativeCode, 17) << "still the error of a server that cannot be reached";
+    EXPECT_EQ(entryOf([&] { EmbeddedServer::createDatabase(missing, "Acme"); }).text,
+              notThere.text);
+
+    EXPECT_EQ(opened("embedded:").text, prefix + "the server name names no directory after "
+                                                 "\"embedded:\".");
+
+    // Blanks and tabs a hand-written Server.Dat brings along stay part of the name.
+    const QString existing = server.directory();
+    EXPECT_EQ(opened("embedded:" + existing + " ").text,
+              prefix + "the directory '" + existing +
+                  " ' does not exist; the name ends in a "
+                  "blank or a tab, and '" +
+                  existing + "' does exist.");
+    EXPECT_EQ(opened("embedded:" + existing + "\t").text,
+              prefix + "the directory '" + existing +
+                  "\\t' does not exist; the name ends in "
+                  "a blank or a tab, and '" +
+                  existing + "' does exist.");
+    EXPECT_TRUE(
+        opened("embedded:" + existing + "/a\tb")
+            .text.endsWith("does not exist; the name holds a tab or another control character."));
+
+    QFile file(existing + "/plain");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(opened("embedded:" + file.fileName()).text,
+              prefix + "the directory '" + file.fileName() + "' is a file, not a directory.");
+    EXPECT_EQ(entryOf([&] { EmbeddedServer::create(file.fileName() + "/inside"); }).text,
+              prefix + "the directory '" + file.fileName() + "/inside' cannot be created.");
+
+    // A relative name is shown with the directory it means.
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(existing);
+    const auto relative = opened("embedded:srv");
+    QDir::setCurrent(previous);
+    EXPECT_EQ(relative.text, prefix + "the directory 'srv' (" + existing + "/srv) does not exist.");
+}
+
+TEST(EmbeddedServer, ADirectoryThatCannotBeWrittenIsNamed) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into any directory";
+    TempServer server;
+    const QString locked = server.directory() + "/locked";
+    ASSERT_TRUE(QDir().mkpath(locked));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const auto entry = entryOf([&] { EmbeddedServer::createDatabase(locked, "Acme"); });
+    QFile::setPermissions(locked,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(entry.text, "SQL Server does not exist or access denied. Embedded server: the "
+                          "directory '" +
+                              locked +
+                              "' cannot be written, and the engine writes "
+                              "each database's journal beside it.");
 }
 
 TEST(EmbeddedServer, DatabasesKeepTheirCaseAndMatchAnyCase) {

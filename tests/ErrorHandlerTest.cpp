@@ -1,4 +1,5 @@
 #include "errors/ErrorHandler.h"
+#include "StderrCapture.h"
 #include "db/DatabaseError.h"
 #include "db/TSQLScript.h"
 #include "errors/MessageTranslation.h"
@@ -82,6 +83,27 @@ TEST(ErrorHandler, AFailingLogStillShowsTheOriginalError) {
         .ApplicationEvents1Exception("a");
     ErrorHandler({}, keep).ApplicationEvents1Exception("b");
     EXPECT_EQ(dialogs, (std::vector<QString>{"\rA\r", "\rB\r"}));
+}
+
+TEST(ErrorHandler, UnattendedTheDialogsTextGoesToStandardErrorAndNothingWaits) {
+    // The test program runs unattended, as a night's run does.
+    ASSERT_FALSE(qEnvironmentVariableIsEmpty("STOCKCOST_UNATTENDED"));
+    std::vector<QString> logged;
+    const ErrorHandler handler([&](const QString& message) { logged.push_back(message); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    StderrCapture captured;
+    handler.ApplicationEvents1Exception(
+        "Cannot insert the value NULL into column 'Warehouse', table 'Avg1.dbo.Isdt'");
+    handler.ApplicationEvents1Exception("ข้อผิดพลาด");
+    const auto text = captured.text();
+    // A dialog would have waited for its nine seconds.
+    EXPECT_LT(elapsed.elapsed(), 3000);
+    EXPECT_EQ(logged.size(), 2u) << "logged as always";
+    EXPECT_EQ(text, "stockcost: error: ไม่ได้ป้อนข้อมูลคลัง\n"
+                    "stockcost: error: CANNOT INSERT THE VALUE NULL INTO COLUMN 'WAREHOUSE', "
+                    "TABLE 'AVG1.DBO.ISDT'\n"
+                    "stockcost: error: ข้อผิดพลาด\n");
 }
 
 TEST(ErrorHandler, GuardedDispatchSortsWhatEscapes) {

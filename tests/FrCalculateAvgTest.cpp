@@ -1,9 +1,13 @@
 // The average-cost window offscreen on an embedded company: what the show handler prepares, the
 // month list, runs from January, from a later month and for one product, the message about
-// missing procedures, a failed run and the daily run.
+// missing procedures, a failed run, the daily run, refused years and products and a run held
+// up by another user's lock.
 #include "AvgTestCompany.h"
+#include "StderrCapture.h"
 #include "costing/avg/Fr_Calculate_AVG.h"
 #include "data/U_DM.h"
+#include "db/embedded/EmbeddedConnection.h"
+#include "db/embedded/SqliteBusyWait.h"
 #include "errors/StockcostApplication.h"
 
 #include <gtest/gtest.h>
@@ -19,44 +23,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <QTimer>
-
-#include <cstdio>
-#include <unistd.h>
 
 namespace {
 
 const QString doneStatus = "สถานะ : คำนวณต้นทุนเรียบร้อย";
-
-// What the program writes on standard error meanwhile (unattended message boxes go there).
-class StderrCapture {
-public:
-    StderrCapture() {
-        file_.open();
-        std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        dup2(file_.handle(), STDERR_FILENO);
-    }
-    ~StderrCapture() { restore(); }
-    QString text() {
-        restore();
-        file_.seek(0);
-        return QString::fromUtf8(file_.readAll());
-    }
-
-private:
-    void restore() {
-        if (saved_ < 0)
-            return;
-        std::fflush(stderr);
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-        saved_ = -1;
-    }
-    QTemporaryFile file_;
-    int saved_ = -1;
-};
 
 } // namespace
 
@@ -366,4 +337,61 @@ TEST_F(FrCalculateAvgTest, TicksDuringARunAreIgnored) {
 
     tick(window, day, QTime(22, 30, 1));
     EXPECT_TRUE(calculationRecorded()) << "today's daily run still comes";
+}
+
+TEST_F(FrCalculateAvgTest, AYearOrAProductThatCannotBeCalculatedIsRefusedBeforeAnything) {
+    auto& window = open();
+    for (const QString year : {"0", "1752", "", "20x"}) {
+        window.BGetYear->setText(year);
+        StderrCapture captured;
+        window.BCalculate->click();
+        EXPECT_EQ(captured.text(), "stockcost: message: ปี ค.ศ. ต้องอยู่ระหว่าง 1753 ถึง 9999\n")
+            << year.toStdString();
+        EXPECT_TRUE(inputEnabled(window));
+    }
+    EXPECT_FALSE(calculationRecorded());
+
+    auto& unknown = open("NOSUCH");
+    StderrCapture captured;
+    unknown.BCalculate->click();
+    EXPECT_EQ(captured.text(), "stockcost: message: ไม่พบรหัสสินค้า NOSUCH\n");
+    EXPECT_FALSE(calculationRecorded());
+    EXPECT_EQ(unknown.LStatus->text(), "สถานะ");
+    EXPECT_EQ(unknown.LDate->text(), "เริ่มคำนวณ") << "the run did not begin";
+    EXPECT_EQ(company.count("Select Count(*) From ProductCostAVG Where PeriodNo = 0"), 1)
+        << "the ledger is as it was";
+
+    // A code written as the server compares codes (other case, trailing blanks) is known.
+    auto& lowerCase = open("a001 ");
+    lowerCase.BCalculate->click();
+    EXPECT_TRUE(calculationRecorded());
+    EXPECT_DOUBLE_EQ(price("Isdt", 1), 72.0);
+    EXPECT_DOUBLE_EQ(price("Isdt", 4), 0.0);
+}
+
+TEST_F(FrCalculateAvgFailureTest, ARunHeldUpByALockSaysSoAndNamesTheLockWhenItGivesUp) {
+    db::SqliteBusyWait::setLimit(std::chrono::milliseconds(1500));
+    auto& window = open();
+    // Another user writes to the company and keeps the lock.
+    db::EmbeddedConnection other(company.server().directory(), AvgTestCompany::database);
+    other.executeSqlite("BEGIN IMMEDIATE");
+    other.executeSqlite("UPDATE Warehouse SET Code = 'MAIN' WHERE Id = 1");
+
+    QStringList statuses;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] { statuses << window.LStatus->text(); });
+    watch.start(100);
+    window.BCalculate->animateClick();
+    ASSERT_TRUE(processUntil([&] { return !reported.empty(); }));
+    watch.stop();
+    db::SqliteBusyWait::setLimit(std::chrono::seconds(30));
+    other.executeSqlite("ROLLBACK");
+
+    EXPECT_TRUE(statuses.contains("สถานะ : รอ ฐานข้อมูล Avg1 ถูกผู้ใช้อื่นล็อกอยู่ (1 วินาที)"))
+        << statuses.join('|').toStdString();
+    EXPECT_TRUE(reported.front().startsWith("Lock request time out period exceeded. The database "
+                                            "'Avg1' is locked by another connection"))
+        << reported.front().toStdString();
+    EXPECT_TRUE(inputEnabled(window));
+    EXPECT_FALSE(calculationRecorded());
 }

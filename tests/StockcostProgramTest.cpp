@@ -93,6 +93,15 @@ TEST_F(StockcostProgram, MalformedCommandLineIsRefusedBeforeAnyDatabaseWork) {
         EXPECT_TRUE(run.err.contains("argument")) << run.err.toStdString();
         EXPECT_FALSE(run.err.contains("attempts"));
     }
+    // A daily time that is no time of day would never come: refused, naming the argument.
+    for (const QString time : {"25:00", "22:61", "ab:cd", ":", "22:30:60", "-1:30"}) {
+        const auto run = program({"1", "1", "Avg1", "-", "1", "-", time});
+        EXPECT_EQ(run.exitCode, 2) << time.toStdString();
+        EXPECT_TRUE(run.err.contains("argument 7 (daily time) is not a time of day"))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("'" + time + "'")) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("attempts"));
+    }
 }
 
 TEST_F(StockcostProgram, StartModeZeroConnectsAndUpgradesTheConfiguration) {

@@ -121,6 +121,9 @@ void AvgMonthRun::CalculateProdAVGMonth(int year, int month) {
     progress_.setProgressMaximum(workOrderCount_);
     position_ = 0;
     progress_.setProgressPosition(position_);
+    // Grouped as the products are, so that a work order, too, waits for another user's lock
+    // when its group begins instead of failing in the middle of its procedure.
+    db::TransactionGroup workOrders(database(), transactionSpan);
     for (; !QWorkOrderMaster.eof(); QWorkOrderMaster.next()) {
         advance();
         const auto workOrderNo = QWorkOrderMaster.fieldByName(QStringLiteral("WorkOrderNo"));
@@ -137,8 +140,11 @@ void AvgMonthRun::CalculateProdAVGMonth(int year, int month) {
         progress_.refresh();
         SpCALCULATE_WorkOrderAVG.paramByName(QStringLiteral("@WorkNo"))
             .setAsString(workOrderNo.asString());
+        workOrders.begin();
         SpCALCULATE_WorkOrderAVG.execProc();
+        workOrders.end();
     }
+    workOrders.commit();
     QWorkOrderMaster.close();
 
     // Phase 3: the receipts again with the finished goods, the averages and the customer

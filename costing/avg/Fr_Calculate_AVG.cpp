@@ -1,7 +1,10 @@
 #include "costing/avg/Fr_Calculate_AVG.h"
 
+#include "costing/CalculationYear.h"
+#include "costing/ProductLookup.h"
 #include "costing/avg/AvgSql.h"
 #include "data/U_DM.h"
+#include "db/LockWaitListener.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
@@ -49,12 +52,14 @@ TFrCalculate_AVG::TFrCalculate_AVG(TDM& dm, const QString& companyDatabase, QWid
       QGetCalculateCostDate(QStringLiteral("QGetCalculateCostDate"), dataAlias),
       SQLUpdateCalDate(QStringLiteral("SQLUpdateCalDate")),
       QChkProcedure(QStringLiteral("QChkProcedure"), dataAlias),
-      QCloseGlHistory(QStringLiteral("QCloseGlHistory"), dataAlias), monthRun_(*this, dataAlias) {
+      QCloseGlHistory(QStringLiteral("QCloseGlHistory"), dataAlias) {
     setObjectName(QStringLiteral("FrCalculate_AVG"));
     setWindowTitle(QStringLiteral("โปรแกรมคำนวณต้นทุน Average (AVG)"));
     SQLCreate.setDatabaseName(dataAlias);
     SQLUpdateCalDate.setDatabaseName(dataAlias);
     createControls();
+    progress_ = std::make_unique<WindowProgress>(*LStatus, *LMonth, *LProd, *abfProgressBar1);
+    monthRun_ = std::make_unique<AvgMonthRun>(*progress_, dataAlias);
     setMinimumWidth(477);
     resize(477, 359);
 }
@@ -70,7 +75,8 @@ void TFrCalculate_AVG::createControls() {
     BGetYear = new QLineEdit(GroupBox3);
     BGetYear->setObjectName(QStringLiteral("BGetYear"));
     BGetYear->setMaxLength(4);
-    BGetYear->setValidator(new QIntValidator(0, 9999, BGetYear));
+    BGetYear->setValidator(
+        new QIntValidator(CalculationYear::first, CalculationYear::last, BGetYear));
     BGetYear->setAlignment(Qt::AlignRight);
     BGetYear->setFixedWidth(BGetYear->fontMetrics().horizontalAdvance(QStringLiteral("00000")) +
                             16);
@@ -184,14 +190,11 @@ void TFrCalculate_AVG::FormShow() {
     const auto now = clock_();
     const auto given = AutoRunTime.trimmed();
     if (!given.isEmpty()) {
-        autoRunAt_ = QTime::fromString(given, QStringLiteral("H:mm:ss"));
-        if (!autoRunAt_.isValid()) {
-            autoRunAt_ = QTime::fromString(given, QStringLiteral("H:mm"));
+        if (given.count(':') < 2)
             AutoRunTime += QStringLiteral(":00");
-        }
+        // Start-up refuses a time that is not a time of day; such a time here never comes.
+        dailyRun_ = DailyRunTime(DailyRunTime::parse(given), now);
         autoRun_ = true;
-        // Opened after today's time: the first run is tomorrow's.
-        lastAutoRunDate_ = autoRunAt_.isValid() && now.time() > autoRunAt_ ? now.date() : QDate();
         Timer1->start();
     } else {
         AutoRunTime = noAutoRunTime;
@@ -233,6 +236,18 @@ void TFrCalculate_AVG::BGetYearExit() {
 
 void TFrCalculate_AVG::BCalculateClick() {
     loadSql();
+    // Refused before anything changes: a year the server's dates cannot hold, or a product
+    // code that names no product and would calculate nothing.
+    const auto year = CalculationYear::fromText(BGetYear->text());
+    if (!year) {
+        platform::showMessage(CalculationYear::refusal(), this);
+        return;
+    }
+    if (!ProductFilter.isEmpty() && !ProductLookup::exists(dataAlias, ProductFilter)) {
+        platform::showMessage(ProductLookup::notFound(ProductFilter), this);
+        return;
+    }
+
     // The controls come back whatever happens, and a failed run leaves the next daily run
     // possible; the error itself goes on to the application's handler. Marked as running from
     // the start, so no tick can begin a run inside this one.
@@ -249,12 +264,17 @@ void TFrCalculate_AVG::BCalculateClick() {
         RunState(const RunState&) = delete;
         RunState& operator=(const RunState&) = delete;
     } state(*this);
+    // A statement held up by another user's lock says so in the status line.
+    const db::LockWaitListener lockWait([this](const QString& database,
+                                               std::chrono::milliseconds waited,
+                                               std::chrono::milliseconds) {
+        progress_->showLockWait(database, int(waited.count() / 1000));
+    });
 
     runStart_ = dm_.GetServerTime();
     LDate->setText(runStartLabel + dm_.GetServerTime().toString(clockFormat));
     refresh();
 
-    const int year = BGetYear->text().toInt();
     const auto missing = missingProcedures();
     if (!missing.isEmpty()) {
         // Nothing was calculated, so the last calculation stays as it was.
@@ -264,7 +284,8 @@ void TFrCalculate_AVG::BCalculateClick() {
 
     const int startMonth = PeriodNo->currentText().trimmed().toInt();
     for (int month = startMonth; month <= 12; ++month)
-        CalculateProdAVGMonth(year, month);
+        CalculateProdAVGMonth(*year, month);
+    progress_->flush();
 
     LDate->setText(runStartLabel + runStart_.toString(clockFormat) + QStringLiteral(" - ") +
                    dm_.GetServerTime().toString(clockFormat));
@@ -273,7 +294,7 @@ void TFrCalculate_AVG::BCalculateClick() {
     LProd->setText(QStringLiteral("สินค้า : "));
     refresh();
 
-    SQLUpdateCalDate.param(QStringLiteral("CalYear")).setAsInteger(year);
+    SQLUpdateCalDate.param(QStringLiteral("CalYear")).setAsInteger(*year);
     SQLUpdateCalDate.param(QStringLiteral("CalDate")).setAsDateTime(runStart_);
     SQLUpdateCalDate.execute();
 
@@ -299,9 +320,9 @@ QString TFrCalculate_AVG::missingProcedures() {
 }
 
 void TFrCalculate_AVG::CalculateProdAVGMonth(int year, int month) {
-    monthRun_.setCompanyDatabase(companyDatabase_);
-    monthRun_.setProductFilter(ProductFilter);
-    monthRun_.CalculateProdAVGMonth(year, month);
+    monthRun_->setCompanyDatabase(companyDatabase_);
+    monthRun_->setProductFilter(ProductFilter);
+    monthRun_->CalculateProdAVGMonth(year, month);
 }
 
 void TFrCalculate_AVG::BCloseClick() {
@@ -313,15 +334,10 @@ void TFrCalculate_AVG::FormKeyDown(int key) {
         focusNextChild();
 }
 
-// The daily run starts at the first tick at or after its time, so a late tick cannot miss it,
-// and only once a day. Ticks during a run are ignored.
+// Ticks during a run are ignored.
 void TFrCalculate_AVG::Timer1Timer() {
-    if (!autoRun_ || running_ || !autoRunAt_.isValid())
+    if (!autoRun_ || running_ || !dailyRun_.due(clock_()))
         return;
-    const auto now = clock_();
-    if (now.date() == lastAutoRunDate_ || now.time() < autoRunAt_)
-        return;
-    lastAutoRunDate_ = now.date();
     BCalculateClick();
 }
 
@@ -344,28 +360,6 @@ void TFrCalculate_AVG::setInputEnabled(bool enabled) {
     PeriodNo->setEnabled(enabled);
     BCalculate->setEnabled(enabled);
     BClose->setEnabled(enabled);
-}
-
-void TFrCalculate_AVG::setStatus(const QString& text) {
-    LStatus->setText(text);
-}
-
-void TFrCalculate_AVG::setMonth(const QString& text) {
-    LMonth->setText(text);
-}
-
-void TFrCalculate_AVG::setProduct(const QString& text) {
-    LProd->setText(text);
-}
-
-void TFrCalculate_AVG::setProgressMaximum(int maximum) {
-    // A phase with nothing to do shows an empty bar; a range of 0 to 0 would show a busy one.
-    abfProgressBar1->setRange(0, maximum > 0 ? maximum : 1);
-    abfProgressBar1->setValue(0);
-}
-
-void TFrCalculate_AVG::setProgressPosition(int position) {
-    abfProgressBar1->setValue(position);
 }
 
 void TFrCalculate_AVG::refresh() {

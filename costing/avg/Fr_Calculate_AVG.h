@@ -1,6 +1,7 @@
 #pragma once
 
-#include "costing/MonthRunProgress.h"
+#include "costing/DailyRunTime.h"
+#include "costing/WindowProgress.h"
 #include "costing/avg/AvgMonthRun.h"
 #include "db/TQuery.h"
 #include "db/TSQLScript.h"
@@ -12,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QGroupBox;
@@ -26,7 +28,7 @@ class TDM;
 // calculates every month from there through December, showing its progress; given a time of
 // day it runs the same calculation by itself once a day. At the end of a run it records the
 // year and the server time the run started in Config.
-class TFrCalculate_AVG : public QWidget, public MonthRunProgress {
+class TFrCalculate_AVG : public QWidget {
     Q_OBJECT
 public:
     // The workstation's clock; replaceable so the daily run can be driven in tests.
@@ -54,13 +56,8 @@ public:
 
     void CalculateProdAVGMonth(int year, int month);
 
-    // Progress of the month run, shown in the labels and the progress bar.
-    void setStatus(const QString& text) override;
-    void setMonth(const QString& text) override;
-    void setProduct(const QString& text) override;
-    void setProgressMaximum(int maximum) override;
-    void setProgressPosition(int position) override;
-    void refresh() override;
+    // The month run's progress in the labels and the progress bar.
+    WindowProgress& progress() { return *progress_; }
 
     QGroupBox* GroupBox3;
     QLabel* LbYear;
@@ -88,6 +85,8 @@ private:
     void createControls();
     void loadSql();
     void setInputEnabled(bool enabled);
+    // Lets the window repaint now.
+    void refresh();
     // "" when every average-cost procedure is installed, else the message naming the missing.
     QString missingProcedures();
     QString lastCalculationDate();
@@ -99,8 +98,7 @@ private:
     bool sqlLoaded_ = false;
     bool autoRun_ = false;
     bool running_ = false;
-    QTime autoRunAt_;
-    QDate lastAutoRunDate_;
+    DailyRunTime dailyRun_;
     QDateTime runStart_;
 
     db::TSQLScript SQLCreate;
@@ -108,5 +106,7 @@ private:
     db::TSQLScript SQLUpdateCalDate;
     db::TQuery QChkProcedure;
     db::TQuery QCloseGlHistory;
-    AvgMonthRun monthRun_;
+    // Made once the labels exist.
+    std::unique_ptr<WindowProgress> progress_;
+    std::unique_ptr<AvgMonthRun> monthRun_;
 };

@@ -3,6 +3,7 @@
 #include "db/embedded/EmbeddedCatalog.h"
 #include "db/embedded/EmbeddedErrors.h"
 #include "db/embedded/EmbeddedServer.h"
+#include "db/embedded/SqliteBusyWait.h"
 #include "db/embedded/TsqlCollations.h"
 #include "db/embedded/tsql/Catalog.h"
 #include "db/embedded/tsql/Interpreter.h"
@@ -11,12 +12,6 @@
 #include <sqlite3.h>
 
 namespace db {
-
-namespace {
-
-constexpr int busyTimeoutMilliseconds = 30000;
-
-} // namespace
 
 EmbeddedConnection::EmbeddedConnection(const QString& serverDirectory, const QString& databaseName)
     : serverDirectory_(serverDirectory), master_(EmbeddedServer::isMaster(databaseName)),
@@ -29,7 +24,7 @@ EmbeddedConnection::EmbeddedConnection(const QString& serverDirectory, const QSt
 
     database_.open(
         master_ ? QString() : EmbeddedServer::databaseFile(serverDirectory, databaseName), false);
-    sqlite3_busy_timeout(database_.handle(), busyTimeoutMilliseconds);
+    SqliteBusyWait::install(database_.handle());
     TsqlCollations::registerOn(database_.handle());
     functions_ = std::make_unique<tsql::SqlFunctions>(database_.handle());
     // WAL with synchronous NORMAL: each statement is its own durable commit without waiting

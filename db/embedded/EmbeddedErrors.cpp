@@ -199,6 +199,9 @@ DatabaseError EmbeddedErrors::fromSqlite(sqlite3* database, int extendedCode,
                     QStringLiteral("Column names in each table must be unique. Column name '%1' "
                                    "is specified more than once.")
                         .arg(after("duplicate column name: ")));
+    // Every kind of SQLITE_BUSY: another connection holds the lock the statement needs.
+    if ((extendedCode & 0xff) == SQLITE_BUSY)
+        return lockTimeout(databaseNameOf(database));
     for (const auto& known : functionErrors) {
         if (message.startsWith(QLatin1String(known.prefix)))
             return make(QLatin1String(known.code), known.nativeCode, message);
@@ -209,6 +212,20 @@ DatabaseError EmbeddedErrors::fromSqlite(sqlite3* database, int extendedCode,
 DatabaseError EmbeddedErrors::serverNotFound() {
     return make(QStringLiteral("08001"), 17,
                 QStringLiteral("SQL Server does not exist or access denied."));
+}
+
+DatabaseError EmbeddedErrors::serverNotUsable(const QString& problem) {
+    return make(QStringLiteral("08001"), 17,
+                QStringLiteral("SQL Server does not exist or access denied. Embedded server: %1.")
+                    .arg(problem));
+}
+
+DatabaseError EmbeddedErrors::lockTimeout(const QString& database) {
+    return make(QStringLiteral("HYT00"), 1222,
+                QStringLiteral("Lock request time out period exceeded. The database '%1' is "
+                               "locked by another connection; try again once the other program "
+                               "has finished writing to it.")
+                    .arg(database));
 }
 
 DatabaseError EmbeddedErrors::databaseNotFound(const QString& name) {

@@ -23,6 +23,11 @@ public:
                                     const QByteArray& sql);
 
     static DatabaseError serverNotFound();
+    // SQL Server's text of a missing server, then what is wrong with the embedded server's
+    // directory (EmbeddedServer::problemWith).
+    static DatabaseError serverNotUsable(const QString& problem);
+    // The wait for a lock another connection holds on the database has run out.
+    static DatabaseError lockTimeout(const QString& database);
     static DatabaseError databaseNotFound(const QString& name);
     static DatabaseError databaseAlreadyExists(const QString& name);
     static DatabaseError databaseNotDroppable(const QString& name);

@@ -26,24 +26,87 @@ QString findFile(const QString& directory, const QString& name) {
     return {};
 }
 
-void requireServer(const QString& directory) {
-    if (!EmbeddedServer::exists(directory))
-        throw EmbeddedErrors::serverNotFound();
+// The directory as the message quotes it: tabs and other control characters made visible.
+QString quoted(const QString& directory) {
+    QString shown;
+    for (const QChar c : directory) {
+        if (c == '\t')
+            shown += QStringLiteral("\\t");
+        else if (c.unicode() < 32)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    const QFileInfo info(directory);
+    return info.isRelative() ? QStringLiteral("'%1' (%2)").arg(shown, info.absoluteFilePath())
+                             : QStringLiteral("'%1'").arg(shown);
+}
+
+// Blanks around a name and control characters in it, which a server name can bring from a
+// Server.Dat written by hand; the name is used exactly as written.
+QString strayCharacters(const QString& directory) {
+    QStringList found;
+    if (directory.front().isSpace())
+        found << QStringLiteral("begins with a blank or a tab");
+    if (directory.back().isSpace())
+        found << QStringLiteral("ends in a blank or a tab");
+    const QString inside = directory.trimmed();
+    if (std::any_of(inside.begin(), inside.end(), [](QChar c) { return c.unicode() < 32; }))
+        found << QStringLiteral("holds a tab or another control character");
+    return found.join(QStringLiteral(" and "));
 }
 
 } // namespace
 
 void EmbeddedServer::create(const QString& directory) {
-    if (directory.isEmpty() || !QDir().mkpath(directory))
-        throw EmbeddedErrors::serverNotFound();
+    if (directory.isEmpty() || !QDir().mkpath(directory)) {
+        const QString problem =
+            directory.isEmpty()
+                ? problemWith(directory)
+                : QStringLiteral("the directory %1 cannot be created").arg(quoted(directory));
+        throw EmbeddedErrors::serverNotUsable(problem);
+    }
+    requireUsable(directory);
 }
 
 bool EmbeddedServer::exists(const QString& directory) {
     return !directory.isEmpty() && QFileInfo(directory).isDir();
 }
 
+QString EmbeddedServer::problemWith(const QString& directory) {
+    if (directory.isEmpty())
+        return QStringLiteral("the server name names no directory after \"embedded:\"");
+    const QFileInfo info(directory);
+    const QString where = QStringLiteral("the directory ") + quoted(directory);
+    if (!info.exists()) {
+        QString problem = where + QStringLiteral(" does not exist");
+        const QString stray = strayCharacters(directory);
+        if (!stray.isEmpty()) {
+            problem += QStringLiteral("; the name ") + stray;
+            const QString cleaned = directory.trimmed();
+            if (!cleaned.isEmpty() && cleaned != directory && exists(cleaned))
+                problem += QStringLiteral(", and '%1' does exist").arg(cleaned);
+        }
+        return problem;
+    }
+    if (!info.isDir())
+        return where + QStringLiteral(" is a file, not a directory");
+    if (!info.isReadable() || !info.isExecutable())
+        return where + QStringLiteral(" cannot be read");
+    if (!info.isWritable())
+        return where + QStringLiteral(" cannot be written, and the engine writes each "
+                                      "database's journal beside it");
+    return {};
+}
+
+void EmbeddedServer::requireUsable(const QString& directory) {
+    const QString problem = problemWith(directory);
+    if (!problem.isEmpty())
+        throw EmbeddedErrors::serverNotUsable(problem);
+}
+
 QStringList EmbeddedServer::databaseNames(const QString& directory) {
-    requireServer(directory);
+    requireUsable(directory);
     QStringList names;
     const QStringList files = QDir(directory).entryList(QDir::Files | QDir::Hidden);
     for (const QString& file : files) {
@@ -66,7 +129,7 @@ bool EmbeddedServer::databaseExists(const QString& directory, const QString& nam
 }
 
 void EmbeddedServer::createDatabase(const QString& directory, const QString& name) {
-    requireServer(directory);
+    requireUsable(directory);
     if (!isValidDatabaseName(name))
         throw EmbeddedErrors::invalidDatabaseName(name);
     if (databaseExists(directory, name))
@@ -79,7 +142,7 @@ void EmbeddedServer::createDatabase(const QString& directory, const QString& nam
 }
 
 void EmbeddedServer::dropDatabase(const QString& directory, const QString& name) {
-    requireServer(directory);
+    requireUsable(directory);
     if (isMaster(name))
         throw EmbeddedErrors::make(QStringLiteral("42000"), 3708,
                                    QStringLiteral("Cannot drop the database 'master' because it "

@@ -17,6 +17,13 @@ public:
     // Makes the server's directory (and its parents) when missing.
     static void create(const QString& directory);
     static bool exists(const QString& directory);
+    // What keeps the directory from serving as an embedded server, naming it, or the empty
+    // text when nothing does: no directory named, a directory that does not exist (and any
+    // blank or tab in its name that would explain why), a file, or a directory that cannot be
+    // read or written.
+    static QString problemWith(const QString& directory);
+    // Raises EmbeddedErrors::serverNotUsable with that problem, if there is one.
+    static void requireUsable(const QString& directory);
 
     // The server's databases, master not included, sorted without regard to case.
     static QStringList databaseNames(const QString& directory);

@@ -1589,8 +1589,11 @@ void Interpreter::syncTransactionState() {
 }
 
 void Interpreter::beginTransaction() {
+    // SQLite cannot wait for another connection's lock in a transaction that has read already:
+    // its first write would fail at once. The transaction takes the write lock when it begins,
+    // waiting for it as a single statement does.
     if (tranCount_ == 0)
-        executeSql("BEGIN");
+        executeSql("BEGIN IMMEDIATE");
     ++tranCount_;
 }
 
