@@ -7,7 +7,6 @@
 #include "costing/avg/Fr_Calculate_AVG.h"
 #include "costing/avg/procedures/AvgProcedures.h"
 #include "data/U_DM.h"
-#include "db/schema/SuiteProcedures.h"
 #include "errors/StockcostApplication.h"
 
 #include <QDateTime>
@@ -111,7 +110,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "error: %s\n", message.toUtf8().constData());
         std::exit(1);
     });
-    db::schema::registerSuiteProcedures();
     costing::registerAvgProcedures();
 
     TDM dm;
