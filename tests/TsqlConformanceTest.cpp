@@ -46,10 +46,6 @@
 
 namespace {
 
-// Keeps the embedded run out of CI while today's engine still differs from SQL Server; removed
-// when the embedded engine computes as SQL Server does.
-constexpr const char* embeddedSuitePrefix = "DISABLED_";
-
 const QString embeddedEngine = QStringLiteral("embedded");
 const QString sqlServerEngine = QStringLiteral("mssql");
 
@@ -507,7 +503,7 @@ bool registerCases() {
     for (const auto& test : cases) {
         const std::string name = (test->file + '_' + test->name).toStdString();
         for (const auto& [engine, suite] :
-             {std::pair{embeddedEngine, std::string(embeddedSuitePrefix) + "TsqlEmbedded"},
+             {std::pair{embeddedEngine, std::string("TsqlEmbedded")},
               std::pair{sqlServerEngine, std::string("TsqlSqlServer")}}) {
             ::testing::RegisterTest(
                 suite.c_str(), name.c_str(), nullptr, nullptr, __FILE__, __LINE__,

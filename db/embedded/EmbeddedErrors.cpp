@@ -122,6 +122,78 @@ DatabaseError duplicateKey(sqlite3* database, bool primaryKey, const QString& de
                                     .arg(table));
 }
 
+// The statement's verb and the table it changes: "INSERT", "T" of INSERT INTO main."T" ...
+std::pair<QString, QString> changedTable(const QByteArray& sql) {
+    static const QRegularExpression target(
+        QStringLiteral(R"re((INSERT\s+INTO|UPDATE|DELETE\s+FROM)\s+(?:main\.|temp\.)?"((?:[^"]|"")+)")re"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto match = target.match(QString::fromUtf8(sql));
+    if (!match.hasMatch())
+        return {};
+    return {match.captured(1).section(' ', 0, 0).toUpper(),
+            match.captured(2).replace(QStringLiteral("\"\""), QStringLiteral("\""))};
+}
+
+// The name of the first constraint of a table's definition that matches kind ("FOREIGN KEY"
+// or "REFERENCES"), as it was created.
+QString constraintName(sqlite3* database, const QString& table, const QString& pattern) {
+    const auto rows = readRows(
+        database, "SELECT sql FROM main.sqlite_schema WHERE type = 'table' AND name = ?1", table);
+    if (rows.isEmpty())
+        return QString();
+    const QRegularExpression named(QStringLiteral(R"re(CONSTRAINT\s+"((?:[^"]|"")+)"\s+(?:%1))re")
+                                       .arg(pattern),
+                                   QRegularExpression::CaseInsensitiveOption);
+    return named.match(rows.first().value(0)).captured(1);
+}
+
+// SQL Server's error 547 for a foreign key: a row of the table that names a missing row, or a
+// deleted row that another table's rows still name.
+DatabaseError foreignKeyError(sqlite3* database, const QByteArray& sql) {
+    const auto [verb, table] = changedTable(sql);
+    const QString databaseName = databaseNameOf(database);
+    const auto keys = readRows(database, "SELECT \"table\", \"from\", \"to\" FROM "
+                                         "pragma_foreign_key_list(?1)",
+                               table);
+    if (verb != QLatin1String("DELETE") && !keys.isEmpty()) {
+        QString name = constraintName(database, table, QStringLiteral("FOREIGN\\s+KEY|REFERENCES"));
+        if (name.isEmpty())
+            name = QStringLiteral("FK_%1_%2").arg(table, keys.first().value(0));
+        return EmbeddedErrors::make(
+            QStringLiteral("23000"), 547,
+            QStringLiteral("The %1 statement conflicted with the FOREIGN KEY constraint \"%2\". "
+                           "The conflict occurred in database \"%3\", table \"dbo.%4\", column "
+                           "'%5'.")
+                .arg(verb, name, databaseName, keys.first().value(0), keys.first().value(2)));
+    }
+    // A parent row: the first table whose key names this one.
+    for (const auto& child : readRows(database,
+                                      "SELECT name FROM main.sqlite_schema WHERE type = 'table'",
+                                      QString())) {
+        for (const auto& key : readRows(database, "SELECT \"table\", \"from\" FROM "
+                                                  "pragma_foreign_key_list(?1)",
+                                        child.value(0))) {
+            if (key.value(0).compare(table, Qt::CaseInsensitive) != 0)
+                continue;
+            QString name = constraintName(database, child.value(0),
+                                          QStringLiteral("FOREIGN\\s+KEY|REFERENCES"));
+            if (name.isEmpty())
+                name = QStringLiteral("FK_%1_%2").arg(child.value(0), table);
+            return EmbeddedErrors::make(
+                QStringLiteral("23000"), 547,
+                QStringLiteral("The %1 statement conflicted with the REFERENCE constraint \"%2\". "
+                               "The conflict occurred in database \"%3\", table \"dbo.%4\", "
+                               "column '%5'.")
+                    .arg(verb.isEmpty() ? QStringLiteral("DELETE") : verb, name, databaseName,
+                         child.value(0), key.value(1)));
+        }
+    }
+    return EmbeddedErrors::make(QStringLiteral("23000"), 547,
+                                QStringLiteral("The %1 statement conflicted with a FOREIGN KEY "
+                                               "constraint.")
+                                    .arg(verb.isEmpty() ? QStringLiteral("INSERT") : verb));
+}
+
 // Texts raised by the engine's own SQL functions, already in SQL Server's words.
 struct FunctionError {
     const char* prefix;
@@ -165,6 +237,20 @@ DatabaseError EmbeddedErrors::fromSqlite(sqlite3* database, int extendedCode,
         if (message.startsWith(QLatin1String("UNIQUE constraint failed: ")))
             return duplicateKey(database, extendedCode == SQLITE_CONSTRAINT_PRIMARYKEY,
                                 after("UNIQUE constraint failed: "));
+        break;
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return foreignKeyError(database, sql);
+    case SQLITE_CONSTRAINT_CHECK:
+        if (message.startsWith(QLatin1String("CHECK constraint failed: "))) {
+            const auto [verb, table] = changedTable(sql);
+            return make(QStringLiteral("23000"), 547,
+                        QStringLiteral("The %1 statement conflicted with the CHECK constraint "
+                                       "\"%2\". The conflict occurred in database \"%3\", table "
+                                       "\"dbo.%4\".")
+                            .arg(verb.isEmpty() ? QStringLiteral("INSERT") : verb,
+                                 after("CHECK constraint failed: "), databaseNameOf(database),
+                                 table));
+        }
         break;
     default:
         break;

@@ -193,6 +193,14 @@ struct CommonTable {
 
 // ---- schema ----------------------------------------------------------------------------------
 
+// References Table (columns) On Delete ... On Update ...: a foreign key's target.
+struct References {
+    ObjectName table;
+    QStringList columns;
+    QString onDelete; // CASCADE, SET NULL, SET DEFAULT, NO ACTION; empty when not stated
+    QString onUpdate;
+};
+
 struct ColumnDefinition {
     QString name;
     TypeName type;
@@ -204,6 +212,8 @@ struct ColumnDefinition {
     bool primaryKey = false;
     bool unique = false;
     ExprPtr check;
+    std::unique_ptr<References> references;
+    QString constraintName; // Constraint name before the key, check or reference
     int line = 0;
 };
 
@@ -213,6 +223,7 @@ struct TableConstraint {
     QString name;
     QStringList columns;
     ExprPtr check;
+    std::unique_ptr<References> references;
 };
 
 struct ProcedureParameterDefinition {

@@ -120,9 +120,87 @@ void Catalog::prepare() {
     }
     if (!hasDefinition)
         execute(database_, "ALTER TABLE main.embedded_procedures ADD COLUMN Definition TEXT");
+    execute(database_, "CREATE TABLE IF NOT EXISTS main.embedded_identity ("
+                       "TableName TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, ColumnName TEXT NOT NULL, "
+                       "Seed INTEGER NOT NULL, Increment INTEGER NOT NULL, Current INTEGER)");
     execute(database_, "CREATE TABLE IF NOT EXISTS main.embedded_types ("
                        "Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, BaseType TEXT NOT NULL, "
                        "Nullable INTEGER NOT NULL DEFAULT 1)");
+}
+
+void Catalog::prepareConnection() {
+    execute(database_, "CREATE TEMP TABLE IF NOT EXISTS embedded_identity ("
+                       "TableName TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, ColumnName TEXT NOT NULL, "
+                       "Seed INTEGER NOT NULL, Increment INTEGER NOT NULL, Current INTEGER)");
+}
+
+std::optional<Catalog::Identity> Catalog::identity(const QString& table, bool temporary) {
+    CatalogQuery query(database_, temporary
+                                      ? "SELECT ColumnName, Seed, Increment, Current FROM "
+                                        "temp.embedded_identity WHERE TableName = ?1"
+                                      : "SELECT ColumnName, Seed, Increment, Current FROM "
+                                        "main.embedded_identity WHERE TableName = ?1");
+    query.bind(1, table);
+    if (!query.next())
+        return std::nullopt;
+    Identity identity;
+    identity.column = query.text(0);
+    identity.seed = query.number(1);
+    identity.increment = query.number(2);
+    if (!query.isNull(3))
+        identity.current = query.number(3);
+    return identity;
+}
+
+void Catalog::addIdentity(const QString& table, bool temporary, const Identity& identity) {
+    CatalogQuery insert(database_, temporary
+                                       ? "INSERT OR REPLACE INTO temp.embedded_identity "
+                                         "(TableName, ColumnName, Seed, Increment) VALUES (?1, ?2, "
+                                         "?3, ?4)"
+                                       : "INSERT OR REPLACE INTO main.embedded_identity "
+                                         "(TableName, ColumnName, Seed, Increment) VALUES (?1, ?2, "
+                                         "?3, ?4)");
+    insert.bind(1, table).bind(2, identity.column).bind(3, identity.seed).bind(4, identity.increment);
+    insert.next();
+    invalidate();
+}
+
+void Catalog::setIdentityCurrent(const QString& table, bool temporary,
+                                 std::optional<qint64> current) {
+    CatalogQuery update(database_, temporary ? "UPDATE temp.embedded_identity SET Current = ?2 "
+                                               "WHERE TableName = ?1"
+                                             : "UPDATE main.embedded_identity SET Current = ?2 "
+                                               "WHERE TableName = ?1");
+    update.bind(1, table);
+    if (current)
+        update.bind(2, *current);
+    update.next();
+}
+
+void Catalog::dropIdentity(const QString& table, bool temporary) {
+    CatalogQuery remove(database_, temporary
+                                       ? "DELETE FROM temp.embedded_identity WHERE TableName = ?1"
+                                       : "DELETE FROM main.embedded_identity WHERE TableName = ?1");
+    remove.bind(1, table);
+    remove.next();
+}
+
+void Catalog::renameIdentity(const QString& table, const QString& newName, bool temporary) {
+    CatalogQuery rename(database_, temporary ? "UPDATE temp.embedded_identity SET TableName = ?2 "
+                                               "WHERE TableName = ?1"
+                                             : "UPDATE main.embedded_identity SET TableName = ?2 "
+                                               "WHERE TableName = ?1");
+    rename.bind(1, table).bind(2, newName);
+    rename.next();
+}
+
+std::optional<qint64> Catalog::highestValue(const TableInfo& table, const QString& column) {
+    const QByteArray sql =
+        QStringLiteral("SELECT max(%1) FROM %2").arg(quoted(column), table.sqlName).toUtf8();
+    CatalogQuery query(database_, sql.constData());
+    if (!query.next() || query.isNull(0))
+        return std::nullopt;
+    return query.number(0);
 }
 
 std::optional<SqlType> Catalog::columnType(const QString& declared) {
@@ -164,8 +242,11 @@ const TableInfo* Catalog::table(const QString& name, bool temporary) {
         info->name = object.text(0);
         info->view = object.text(1) == QLatin1String("view");
         info->hasRowid = !info->view;
-        info->sqlName =
-            (qstrcmp(schema, "temp") == 0 ? QStringLiteral("temp.") : QString()) + quoted(info->name);
+        info->temporary = qstrcmp(schema, "temp") == 0;
+        info->sqlName = (info->temporary ? QStringLiteral("temp.") : QStringLiteral("main.")) +
+                        quoted(info->name);
+        const std::optional<Identity> numbered =
+            info->view ? std::nullopt : identity(info->name, info->temporary);
         CatalogQuery columns(database_, "SELECT name, type, \"notnull\" FROM "
                                         "pragma_table_info(?1, ?2)");
         columns.bind(1, info->name).bind(2, QString::fromLatin1(schema));
@@ -184,7 +265,8 @@ const TableInfo* Catalog::table(const QString& name, bool temporary) {
                 if (sqlite3_table_column_metadata(database_, schema, tableName.constData(),
                                                   columnName.constData(), nullptr, &collation,
                                                   nullptr, nullptr, &autoIncrement) == SQLITE_OK) {
-                    column.identity = autoIncrement != 0;
+                    column.identity =
+                        numbered && numbered->column.compare(column.name, Qt::CaseInsensitive) == 0;
                     if (collation != nullptr && column.type.isString() &&
                         (qstricmp(collation, "RTRIM") == 0 || qstricmp(collation, "BINARY") == 0))
                         column.type.collation = Collation::Binary;

@@ -41,6 +41,24 @@ public:
     void createType(const QString& name, const SqlType& base, bool nullable);
     void dropType(const QString& name);
 
+    // A table's identity column: SQL Server numbers its rows from the seed by the increment,
+    // and a number once given is not given again, even when its transaction rolls back.
+    struct Identity {
+        QString column;
+        qint64 seed = 1;
+        qint64 increment = 1;
+        std::optional<qint64> current; // the last number given; none before the first row
+    };
+    std::optional<Identity> identity(const QString& table, bool temporary);
+    void addIdentity(const QString& table, bool temporary, const Identity& identity);
+    void setIdentityCurrent(const QString& table, bool temporary, std::optional<qint64> current);
+    void dropIdentity(const QString& table, bool temporary);
+    void renameIdentity(const QString& table, const QString& newName, bool temporary);
+    // The highest value of a whole-number column; none for an empty table.
+    std::optional<qint64> highestValue(const TableInfo& table, const QString& column);
+    // The temporary schema's table of identities, made for each connection.
+    void prepareConnection();
+
     // The procedure of that name (any letter case), or nullptr.
     std::shared_ptr<const StoredProcedure> procedure(const QString& name);
     bool hasProcedure(const QString& name);

@@ -83,11 +83,7 @@ void DeclarationChecker::statement(const Statement& s) {
         tableVariable(update.target, s.line);
         for (const auto& assignment : update.assignments) {
             if (!assignment.variable.isEmpty())
-                fail(40000,
-                     QStringLiteral("The embedded engine does not run variable assignments "
-                                    "inside Update (line %1).")
-                         .arg(s.line),
-                     s.line);
+                variable(assignment.variable, s.line);
             expression(assignment.value.get());
         }
         for (const auto& item : update.from)

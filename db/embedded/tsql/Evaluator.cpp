@@ -258,8 +258,9 @@ TsqlValue Evaluator::evaluate(const Expr& expression, EvaluationContext& context
         const bool binary = value.type().collation == Collation::Binary ||
                             pattern.type().collation == Collation::Binary;
         const SqlType text = SqlType::nVarChar(SqlType::maxLength);
-        const bool matches = LikePattern::matches(convert(value, text).asText(),
-                                                  convert(pattern, text).asText(), escape, binary);
+        const bool matches =
+            LikePattern::matches(convert(value, text).asText(), convert(pattern, text).asText(),
+                                 escape, binary, value.type().isUnicode());
         return condition(matches != expression.negated);
     }
     case ExprKind::Case: {
@@ -292,8 +293,9 @@ TsqlValue Evaluator::evaluate(const Expr& expression, EvaluationContext& context
         int style = 0;
         if (expression.hasStyle) {
             const TsqlValue styleValue = evaluate(*expression.arguments[1], context);
-            style = styleValue.isNull() ? 0
-                                        : int(convert(styleValue, SqlType::integer()).asInteger());
+            if (styleValue.isNull())
+                return TsqlValue::null(target);
+            style = int(convert(styleValue, SqlType::integer()).asInteger());
         }
         if (!expression.tryConversion)
             return convert(value, target, style);

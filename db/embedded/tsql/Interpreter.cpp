@@ -361,6 +361,20 @@ struct Frame {
     QStringList usedTableVariables;
 };
 
+// Keeps a frame on the interpreter's stack while it runs.
+class FrameGuard {
+public:
+    FrameGuard(std::vector<Frame*>& frames, Frame& frame) : frames_(frames) {
+        frames_.push_back(&frame);
+    }
+    ~FrameGuard() { frames_.pop_back(); }
+    FrameGuard(const FrameGuard&) = delete;
+    FrameGuard& operator=(const FrameGuard&) = delete;
+
+private:
+    std::vector<Frame*>& frames_;
+};
+
 // What the statement compiler sees from a frame.
 class FrameEnvironment : public CompileEnvironment {
 public:
@@ -565,10 +579,46 @@ TsqlValue Interpreter::bindingValue(const Binding& binding, Frame& frame) {
 std::vector<std::vector<TsqlValue>> Interpreter::execute(CompiledEntry& entry, Frame& frame,
                                                           bool wantRows, qint64* changes) {
     const CompiledStatement& statement = entry.statement;
-    if (!entry.prepared)
+    if (!entry.prepared) {
+        if (qEnvironmentVariableIsSet("STOCKCOST_TSQL_TRACE"))
+            qWarning("%s", statement.sql.constData());
         entry.prepared = statements_.statement(database_, statement.sql);
+    }
     sqlite3_stmt* handle = entry.prepared->handle();
     std::vector<std::vector<TsqlValue>> rows;
+    // An insert into a table with an identity column: the numbers are read and written under
+    // the write lock, in a transaction of the insert's own when none is open.
+    std::optional<Catalog::Identity> identity;
+    bool ownTransaction = false;
+    const QString identityKey =
+        (statement.identityTemporary ? QStringLiteral("temp.") : QStringLiteral("main.")) +
+        '"' + statement.identityTable + '"';
+    if (!statement.identityTable.isEmpty()) {
+        if (tranCount_ == 0 && sqlite3_get_autocommit(database_) != 0) {
+            executeSql("BEGIN IMMEDIATE");
+            ownTransaction = true;
+        }
+        identity = catalog_.identity(statement.identityTable, statement.identityTemporary);
+    }
+    struct OwnTransaction {
+        Interpreter& interpreter;
+        bool& open;
+        ~OwnTransaction() {
+            if (open) {
+                try {
+                    interpreter.executeSql("ROLLBACK");
+                } catch (...) {
+                }
+            }
+        }
+    } rollbackOnError{*this, ownTransaction};
+    qint64 firstLast = 0;
+    if (identity) {
+        const TableInfo* table = catalog_.table(statement.identityTable, statement.identityTemporary);
+        const QString key = table != nullptr ? table->sqlName : identityKey;
+        firstLast = identity->current.value_or(identity->seed - identity->increment);
+        functions_.startIdentity(key, firstLast, identity->increment);
+    }
     {
         StatementReset reset(handle);
         for (std::size_t i = 0; i < statement.bindings.size(); ++i) {
@@ -598,13 +648,33 @@ std::vector<std::vector<TsqlValue>> Interpreter::execute(CompiledEntry& entry, F
             rows.push_back(std::move(row));
         }
     }
+    const qint64 inserted = sqlite3_changes64(database_);
     if (changes != nullptr)
-        *changes = sqlite3_changes64(database_);
-    if (!statement.identityTable.isEmpty() && sqlite3_changes64(database_) > 0) {
-        const TsqlValue identity = TsqlValue::decimal(
-            Decimal::fromInteger(sqlite3_last_insert_rowid(database_)), SqlType::decimal(38, 0));
-        identity_ = identity;
-        frame.scopeIdentity = identity;
+        *changes = inserted;
+    if (identity) {
+        const TableInfo* table = catalog_.table(statement.identityTable, statement.identityTemporary);
+        const QString key = table != nullptr ? table->sqlName : identityKey;
+        std::optional<qint64> last;
+        if (statement.identityExplicit && table != nullptr && inserted > 0) {
+            // Values given by the statement move the numbering on past the highest of them.
+            const auto highest = catalog_.highestValue(*table, identity->column);
+            if (highest && (!identity->current || *highest > *identity->current))
+                last = *highest;
+        } else if (functions_.identityLast(key) != firstLast) {
+            last = functions_.identityLast(key);
+            const TsqlValue value =
+                TsqlValue::decimal(Decimal::fromInteger(*last), SqlType::decimal(38, 0));
+            identity_ = value;
+            frame.scopeIdentity = value;
+        }
+        if (last) {
+            catalog_.setIdentityCurrent(statement.identityTable, statement.identityTemporary, last);
+            identitiesGiven_.insert(key, *last);
+        }
+    }
+    if (ownTransaction) {
+        ownTransaction = false;
+        executeSql("COMMIT");
     }
     syncTransactionState();
     return rows;
@@ -641,6 +711,7 @@ void Interpreter::runCompiledSteps(CompiledEntry& entry, Frame& frame) {
 
 void Interpreter::runTopLevel(Frame& frame, const StatementList& statements, Results* results) {
     pendingErrors_.clear();
+    const FrameGuard guard(frames_, frame);
     try {
         runList(statements, frame, results);
     } catch (TsqlError& error) {
@@ -764,7 +835,12 @@ Interpreter::Flow Interpreter::runStatement(const Statement& statement, Frame& f
         if (target.object().startsWith('@'))
             frame.usedTableVariables << target.object().toLower();
         qint64 changes = 0;
-        execute(entry, frame, false, &changes);
+        const auto rows = execute(entry, frame, !entry.statement.assignments.isEmpty(), &changes);
+        // Set @v = ... inside an Update: the last row's value stays.
+        for (const auto& row : rows) {
+            for (int i = 0; i < entry.statement.assignments.size(); ++i)
+                assign(frame, entry.statement.assignments[i], row[std::size_t(i)], statement.line);
+        }
         rowCount_ = changes;
         lastError_ = 0;
         return Flow::Next;
@@ -1162,6 +1238,7 @@ Interpreter::Flow Interpreter::runExec(const ExecStatement& statement, Frame& fr
                  QStringLiteral("Maximum stored procedure, function, trigger, or view nesting "
                                 "level exceeded (limit 32)."),
                  ErrorScope::Batch);
+        const FrameGuard guard(frames_, inner);
         try {
             runList(unit->statements(), inner, results);
         } catch (...) {
@@ -1317,9 +1394,12 @@ void Interpreter::runRename(const ExecStatement& statement, Frame& frame) {
             fail(15248, QStringLiteral("Either the parameter @objname is ambiguous or the claimed "
                                        "@objtype (%1) is wrong.")
                             .arg(kind));
+        const QString oldName = info->name;
+        const bool temporary = info->temporary;
         executeSql(QStringLiteral("ALTER TABLE %1 RENAME TO %2")
                        .arg(info->sqlName, quoted(values[1]))
                        .toUtf8());
+        catalog_.renameIdentity(oldName, values[1], temporary);
     } else {
         fail(40000, QStringLiteral("The embedded engine renames tables and columns only."));
     }
@@ -1394,6 +1474,7 @@ int Interpreter::runProcedure(const std::shared_ptr<Unit>& unit, Frame& caller,
     }
 
     const int tranCountBefore = tranCount_;
+    const FrameGuard guard(frames_, frame);
     struct Leave {
         Interpreter& interpreter;
         Frame& frame;
@@ -1610,14 +1691,96 @@ void Interpreter::commitTransaction() {
     --tranCount_;
 }
 
+struct Interpreter::TableVariableRows {
+    QString sqlName;
+    QByteArray create;
+    std::vector<std::vector<sqlite3_value*>> rows;
+
+    TableVariableRows() = default;
+    TableVariableRows(TableVariableRows&& other) noexcept = default;
+    TableVariableRows& operator=(TableVariableRows&&) noexcept = default;
+    TableVariableRows(const TableVariableRows&) = delete;
+    TableVariableRows& operator=(const TableVariableRows&) = delete;
+    ~TableVariableRows() {
+        for (auto& row : rows) {
+            for (sqlite3_value* value : row)
+                sqlite3_value_free(value);
+        }
+    }
+};
+
+std::vector<Interpreter::TableVariableRows> Interpreter::saveTableVariables() {
+    std::vector<TableVariableRows> saved;
+    for (Frame* frame : frames_) {
+        for (auto it = frame->tables.cbegin(); it != frame->tables.cend(); ++it) {
+            TableVariableRows table;
+            table.sqlName = it.value().info.sqlName;
+            QString instance = table.sqlName.mid(int(qstrlen("temp."))).mid(1).chopped(1);
+            table.create = tableVariableShapes_.value(instance.replace(QStringLiteral("\"\""),
+                                                                       QStringLiteral("\"")))
+                               .toUtf8();
+            sqlite3_stmt* select = nullptr;
+            const QByteArray sql = "SELECT * FROM " + table.sqlName.toUtf8();
+            if (sqlite3_prepare_v2(database_, sql.constData(), -1, &select, nullptr) != SQLITE_OK) {
+                sqlite3_finalize(select);
+                continue;
+            }
+            while (sqlite3_step(select) == SQLITE_ROW) {
+                std::vector<sqlite3_value*> row;
+                for (int c = 0; c < sqlite3_column_count(select); ++c)
+                    row.push_back(sqlite3_value_dup(sqlite3_column_value(select, c)));
+                table.rows.push_back(std::move(row));
+            }
+            sqlite3_finalize(select);
+            saved.push_back(std::move(table));
+        }
+    }
+    return saved;
+}
+
+void Interpreter::restoreTableVariables(const std::vector<TableVariableRows>& saved) {
+    for (const TableVariableRows& table : saved) {
+        // The table may have been made inside the transaction, and gone with it.
+        if (!table.create.isEmpty())
+            executeSql(QByteArray(table.create).replace("CREATE TEMP TABLE ",
+                                                        "CREATE TEMP TABLE IF NOT EXISTS "));
+        executeSql("DELETE FROM " + table.sqlName.toUtf8());
+        for (const auto& row : table.rows) {
+            QStringList markers;
+            for (std::size_t i = 0; i < row.size(); ++i)
+                markers << QStringLiteral("?");
+            const QByteArray sql = QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                                       .arg(table.sqlName, markers.join(','))
+                                       .toUtf8();
+            auto insert = statements_.statement(database_, sql);
+            sqlite3_stmt* handle = insert->handle();
+            StatementReset reset(handle);
+            for (std::size_t i = 0; i < row.size(); ++i)
+                sqlite3_bind_value(handle, int(i) + 1, row[i]);
+            sqlite3_step(handle);
+        }
+    }
+}
+
 void Interpreter::rollbackTransaction() {
-    if (sqlite3_get_autocommit(database_) == 0)
+    std::vector<TableVariableRows> saved;
+    if (sqlite3_get_autocommit(database_) == 0) {
+        saved = saveTableVariables();
         executeSql("ROLLBACK");
+    }
     tranCount_ = 0;
     doomed_ = false;
+    // The identity numbers given inside the transaction stay given.
+    for (auto it = identitiesGiven_.cbegin(); it != identitiesGiven_.cend(); ++it) {
+        const bool temporary = it.key().startsWith(QLatin1String("temp."));
+        const QString table = it.key().section('.', 1).mid(1).chopped(1);
+        const auto identity = catalog_.identity(table, temporary);
+        if (identity && (!identity->current || *identity->current < it.value()))
+            catalog_.setIdentityCurrent(table, temporary, it.value());
+    }
     // What the transaction created is gone; what the catalog read of it too.
     catalog_.invalidate();
-    tableVariableShapes_.clear();
+    restoreTableVariables(saved);
 }
 
 void Interpreter::runTransaction(const SimpleStatement& statement, Frame&) {
@@ -1645,7 +1808,10 @@ void Interpreter::runTransaction(const SimpleStatement& statement, Frame&) {
                 fail(3931, QStringLiteral("The current transaction cannot be committed and "
                                           "cannot be rolled back to a savepoint. Roll back the "
                                           "entire transaction."));
+            const auto saved = saveTableVariables();
             executeSql("ROLLBACK TO " + quoted(statement.name.toLower()).toUtf8());
+            catalog_.invalidate();
+            restoreTableVariables(saved);
             return;
         }
         if (!statement.name.isEmpty() &&
@@ -1789,16 +1955,10 @@ void Interpreter::runSchema(const Statement& statement, Frame& frame) {
         const CompiledStatement compiled = compiler.createTable(create, sqlName, temporary);
         run(compiled);
         for (const ColumnDefinition& column : create.columns) {
-            if (column.identity && column.identitySeed != 1) {
-                // The next number SQLite gives is one above the sequence's value.
-                CompiledStatement seed;
-                seed.sql = QStringLiteral("INSERT INTO %1.sqlite_sequence (name, seq) VALUES (%2, %3)")
-                               .arg(temporary ? QStringLiteral("temp") : QStringLiteral("main"),
-                                    SqliteValues::literal(TsqlValue::text(name, SqlType::varChar(128))))
-                               .arg(column.identitySeed - 1)
-                               .toUtf8();
-                executeSql(seed.sql);
-            }
+            if (column.identity)
+                catalog_.addIdentity(name, temporary,
+                                     {column.name, column.identitySeed, column.identityIncrement,
+                                      std::nullopt});
         }
         if (temporary && frame.depth > 0)
             frame.tempTables << name;
@@ -1904,6 +2064,8 @@ void Interpreter::runSchema(const Statement& statement, Frame& frame) {
                                table->sqlName)
                           .toUtf8();
             run(sql);
+            catalog_.dropIdentity(table->name, temporary);
+            identitiesGiven_.remove(table->sqlName);
             identityInsert_.remove(name.toLower());
         }
         return;
@@ -1917,11 +2079,11 @@ void Interpreter::runSchema(const Statement& statement, Frame& frame) {
                                       "you do not have permissions.")
                            .arg(name));
         executeSql("DELETE FROM " + table->sqlName.toUtf8());
-        if (table->identityColumn() >= 0)
-            executeSql(QStringLiteral("DELETE FROM %1.sqlite_sequence WHERE name = %2")
-                           .arg(name.startsWith('#') ? QStringLiteral("temp") : QStringLiteral("main"),
-                                SqliteValues::literal(TsqlValue::text(table->name, SqlType::varChar(128))))
-                           .toUtf8());
+        // Truncate starts the numbering again at the seed.
+        if (table->identityColumn() >= 0) {
+            catalog_.setIdentityCurrent(table->name, table->temporary, std::nullopt);
+            identitiesGiven_.remove(table->sqlName);
+        }
         rowCount_ = 0;
         return;
     }

@@ -129,6 +129,11 @@ private:
 
     // scope
     void leaveFrame(Frame& frame) noexcept;
+    // Table variables keep their rows when a transaction rolls back: their rows are read
+    // before and put back after.
+    struct TableVariableRows;
+    std::vector<TableVariableRows> saveTableVariables();
+    void restoreTableVariables(const std::vector<TableVariableRows>& saved);
     QString tableVariableName(const Frame& frame, const QString& variable) const;
     void checkDeclarations(const StatementList& statements, const QStringList& parameters);
 
@@ -150,7 +155,12 @@ private:
     int fetchStatus_ = -1;
     QSet<QString> identityInsert_;
     QHash<QString, QString> tableVariableShapes_; // instance name -> its definition
+    // The highest identity number this session gave each table ("main.T"), put back after a
+    // rollback: identity numbers are not given again.
+    QHash<QString, qint64> identitiesGiven_;
     std::vector<TsqlError> pendingErrors_;
+    // The frames being run, outermost first.
+    std::vector<Frame*> frames_;
 
     QHash<QString, std::shared_ptr<Unit>> batches_;
     std::list<QString> batchOrder_;

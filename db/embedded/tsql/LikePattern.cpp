@@ -117,9 +117,10 @@ QString foldedText(QStringView text, bool binary) {
 
 } // namespace
 
-bool LikePattern::matches(QStringView text, QStringView pattern, QChar escape, bool binary) {
+bool LikePattern::matches(QStringView text, QStringView pattern, QChar escape, bool binary,
+                          bool unicode) {
     qsizetype length = text.size();
-    while (length > 0 && text[length - 1] == ' ')
+    while (!unicode && length > 0 && text[length - 1] == ' ')
         --length;
     const QString value = foldedText(text.first(length), binary);
     const auto elements = compile(pattern, escape, binary);

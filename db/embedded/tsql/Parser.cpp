@@ -512,8 +512,10 @@ StatementPtr Parser::updateStatement(std::vector<CommonTable> with) {
                 syntaxError();
             assignment.op = take().text;
             // Set @v = column = value: the variable takes the column's new value.
-            if (peek().isName() && isAssignmentSymbol(peek(1)) && !atWord("case"))
-                unsupported(QStringLiteral("Set @variable = column = value"));
+            if (peek().isName() && atSymbol("=", 1) && !isReserved(peek())) {
+                assignment.column = objectName();
+                take();
+            }
         } else {
             assignment.column = objectName();
             if (!isAssignmentSymbol(peek()))
@@ -1244,7 +1246,7 @@ ColumnDefinition Parser::columnDefinition() {
         } else if (acceptWord("default")) {
             column.defaultValue = unaryExpression();
         } else if (acceptWord("constraint")) {
-            name();
+            column.constraintName = name();
         } else if (acceptWord("primary")) {
             expectWord("key");
             column.primaryKey = true;
@@ -1260,22 +1262,10 @@ ColumnDefinition Parser::columnDefinition() {
             expectSymbol("(");
             column.check = expression();
             expectSymbol(")");
-        } else if (acceptWord("references")) {
-            objectName();
-            if (atSymbol("("))
-                parenthesizedNames(false);
-            while (atWord("on") && (atWord("delete", 1) || atWord("update", 1))) {
-                take();
-                take();
-                if (!acceptWord("cascade") && !acceptWord("restrict")) {
-                    if (acceptWord("set"))
-                        take();
-                    else if (acceptWord("no"))
-                        expectWord("action");
-                }
-            }
-        } else if (acceptWord("foreign")) {
-            expectWord("key");
+        } else if (atWord("references") || atWord("foreign")) {
+            if (acceptWord("foreign"))
+                expectWord("key");
+            column.references = references();
         } else if (acceptWord("rowguidcol") || acceptWord("sparse")) {
         } else {
             break;
@@ -1312,20 +1302,7 @@ TableConstraint Parser::tableConstraint() {
         expectWord("key");
         constraint.kind = TableConstraint::Kind::ForeignKey;
         constraint.columns = parenthesizedNames(false);
-        expectWord("references");
-        objectName();
-        if (atSymbol("("))
-            parenthesizedNames(false);
-        while (atWord("on") && (atWord("delete", 1) || atWord("update", 1))) {
-            take();
-            take();
-            if (!acceptWord("cascade")) {
-                if (acceptWord("set"))
-                    take();
-                else if (acceptWord("no"))
-                    expectWord("action");
-            }
-        }
+        constraint.references = references();
     } else if (atWord("index")) {
         unsupported(QStringLiteral("inline index definitions"));
     } else {
@@ -1340,6 +1317,32 @@ TableConstraint Parser::tableConstraint() {
         take();
     }
     return constraint;
+}
+
+std::unique_ptr<References> Parser::references() {
+    expectWord("references");
+    auto target = std::make_unique<References>();
+    target->table = objectName();
+    if (atSymbol("("))
+        target->columns = parenthesizedNames(false);
+    while (atWord("on") && (atWord("delete", 1) || atWord("update", 1))) {
+        take();
+        QString& action = take().isWord("delete") ? target->onDelete : target->onUpdate;
+        if (acceptWord("cascade"))
+            action = QStringLiteral("CASCADE");
+        else if (acceptWord("set"))
+            action = QStringLiteral("SET ") + take().text.toUpper();
+        else if (acceptWord("no") && acceptWord("action"))
+            action = QStringLiteral("NO ACTION");
+        else
+            syntaxError();
+    }
+    if (atWord("not") && atWord("for", 1)) {
+        take();
+        take();
+        expectWord("replication");
+    }
+    return target;
 }
 
 void Parser::skipIndexOptions() {

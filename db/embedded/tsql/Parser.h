@@ -75,6 +75,7 @@ private:
     ColumnDefinition columnDefinition();
     bool atTableConstraint() const;
     TableConstraint tableConstraint();
+    std::unique_ptr<References> references();
     void skipIndexOptions();
     QStringList parenthesizedNames(bool allowOrder);
     void skipTableHints();

@@ -22,7 +22,8 @@ struct TableInfo {
     QString sqlName; // how SQLite names it: "Product", temp."#work", temp."tv_7_2"
     std::vector<ColumnInfo> columns;
     bool view = false;
-    bool hasRowid = true; // tables and table variables; not views or common table expressions
+    bool hasRowid = true;   // tables and table variables; not views or common table expressions
+    bool temporary = false; // #temp tables and table variables, in SQLite's temp schema
 
     // The column of that name (any letter case), or nullptr.
     const ColumnInfo* column(const QString& columnName) const;

@@ -61,9 +61,13 @@ void unaryFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     });
 }
 
-// tsql_cvt(targetType, value, valueType, style)
+// tsql_cvt(targetType, value, valueType, style); a NULL style gives NULL.
 void convertFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     guarded(context, [&] {
+        if (sqlite3_value_type(arguments[3]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
         const TsqlValue value = SqliteValues::read(arguments[1], typeArgument(arguments[2]));
         SqliteValues::setResult(context, convert(value, typeArgument(arguments[0]),
                                                  sqlite3_value_int(arguments[3])));
@@ -72,6 +76,10 @@ void convertFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
 
 void tryConvertFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     guarded(context, [&] {
+        if (sqlite3_value_type(arguments[3]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
         const TsqlValue value = SqliteValues::read(arguments[1], typeArgument(arguments[2]));
         try {
             SqliteValues::setResult(context, convert(value, typeArgument(arguments[0]),
@@ -122,7 +130,7 @@ void exactFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     });
 }
 
-// tsql_like(value, pattern, escape, binary)
+// tsql_like(value, pattern, escape, binary, unicode)
 void likeFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     guarded(context, [&] {
         if (sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
@@ -142,11 +150,12 @@ void likeFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
                                            "a LIKE predicate.")
                                 .arg(escape));
         const bool binary = sqlite3_value_int(arguments[3]) != 0;
-        sqlite3_result_int(context,
-                           LikePattern::matches(text(arguments[0]), text(arguments[1]),
-                                                escape.isEmpty() ? QChar() : escape[0], binary)
-                               ? 1
-                               : 0);
+        const bool unicode = sqlite3_value_int(arguments[4]) != 0;
+        sqlite3_result_int(context, LikePattern::matches(text(arguments[0]), text(arguments[1]),
+                                                         escape.isEmpty() ? QChar() : escape[0],
+                                                         binary, unicode)
+                                        ? 1
+                                        : 0);
     });
 }
 
@@ -453,14 +462,25 @@ void identCurrentFunction(sqlite3_context* context, int, sqlite3_value** argumen
             sqlite3_result_null(context);
             return;
         }
+        const QString table = objectPart(textArgument(arguments[0]));
         const auto value = queryNumber(sqlite3_context_db_handle(context),
-                                       "SELECT seq FROM main.sqlite_sequence WHERE name = ?1 "
-                                       "COLLATE NOCASE",
-                                       objectPart(textArgument(arguments[0])));
+                                       table.startsWith('#')
+                                           ? "SELECT coalesce(Current, Seed) FROM "
+                                             "temp.embedded_identity WHERE TableName = ?1"
+                                           : "SELECT coalesce(Current, Seed) FROM "
+                                             "main.embedded_identity WHERE TableName = ?1",
+                                       table);
         if (value)
             sqlite3_result_int64(context, *value);
         else
             sqlite3_result_null(context);
+    });
+}
+
+// tsql_identity(table): the table's next identity number, one for each row inserted.
+void identityFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+    guarded(context, [&] {
+        sqlite3_result_int64(context, owner(context)->nextIdentity(textArgument(arguments[0])));
     });
 }
 
@@ -541,13 +561,14 @@ constexpr ScalarDefinition scalarFunctions[] = {
     {"tsql_store", 3, storeFunction, true},
     {"tsql_cmp", 4, compareFunction, true},
     {"tsql_exact", 2, exactFunction, true},
-    {"tsql_like", 4, likeFunction, true},
+    {"tsql_like", 5, likeFunction, true},
     {"tsql_fn", -1, builtinFunction, true},
     {"tsql_single", 2, singleFunction, true},
     {"tsql_object_id", 2, objectIdFunction, false},
     {"tsql_col_length", 2, columnLengthFunction, false},
     {"tsql_ident_current", 1, identCurrentFunction, false},
     {"tsql_newid", 0, newIdFunction, false},
+    {"tsql_identity", 1, identityFunction, false},
     {"getdate", 0, getDateFunction, false},
     {"tsql_getutcdate", 0, getUtcDateFunction, false},
     {"year", 1, yearFunction, true},
@@ -621,6 +642,27 @@ std::optional<TsqlError> SqlFunctions::takeError() {
 
 void SqlFunctions::setError(const TsqlError& error) {
     error_ = error;
+}
+
+void SqlFunctions::startIdentity(const QString& table, qint64 last, qint64 increment) {
+    identities_.insert(table, IdentityCounter{last, increment});
+}
+
+qint64 SqlFunctions::identityLast(const QString& table) const {
+    return identities_.value(table).last;
+}
+
+qint64 SqlFunctions::nextIdentity(const QString& table) {
+    const auto found = identities_.find(table);
+    if (found == identities_.end())
+        throw TsqlError(0, QStringLiteral("The identity of %1 was not read before the insert.")
+                               .arg(table));
+    qint64 next = 0;
+    if (__builtin_add_overflow(found->last, found->increment, &next))
+        throw TsqlError(8115, QStringLiteral("Arithmetic overflow error converting IDENTITY to "
+                                             "data type bigint."));
+    found->last = next;
+    return next;
 }
 
 } // namespace db::tsql

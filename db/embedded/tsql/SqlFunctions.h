@@ -2,6 +2,9 @@
 
 #include "db/embedded/tsql/TsqlError.h"
 
+#include <QHash>
+#include <QString>
+
 #include <optional>
 
 struct sqlite3;
@@ -28,8 +31,19 @@ public:
     std::optional<TsqlError> takeError();
     void setError(const TsqlError& error);
 
+    // The numbers tsql_identity(table) gives an Insert: from last on by increment.
+    void startIdentity(const QString& table, qint64 last, qint64 increment);
+    // The last number it gave (last itself when it gave none).
+    qint64 identityLast(const QString& table) const;
+    qint64 nextIdentity(const QString& table);
+
 private:
+    struct IdentityCounter {
+        qint64 last = 0;
+        qint64 increment = 1;
+    };
     std::optional<TsqlError> error_;
+    QHash<QString, IdentityCounter> identities_;
 };
 
 } // namespace db::tsql

@@ -498,7 +498,9 @@ StatementCompiler::Gen StatementCompiler::column(const Expr& expr, Scope* scope)
             Gen gen;
             gen.type = foundColumn->type;
             gen.column = true;
-            gen.sql = found->sqlAlias + '.' + quoted(foundColumn->name);
+            gen.sql = found->sqlAlias.isEmpty()
+                          ? quoted(foundColumn->name)
+                          : found->sqlAlias + '.' + quoted(foundColumn->name);
             return gen;
         }
     }
@@ -776,11 +778,12 @@ StatementCompiler::Gen StatementCompiler::like(const Expr& expr, Scope* scope) {
     gen.boolean = true;
     gen.type = SqlType::bit();
     gen.aggregate = value.aggregate;
-    gen.sql = QStringLiteral("(%1tsql_like(%2, %3, %4, %5))")
+    gen.sql = QStringLiteral("(%1tsql_like(%2, %3, %4, %5, %6))")
                   .arg(expr.negated ? QStringLiteral("NOT ") : QString(),
                        converted(value, SqlType::nVarChar(SqlType::maxLength)).sql,
                        converted(pattern, SqlType::nVarChar(SqlType::maxLength)).sql, escape,
-                       binary ? QStringLiteral("1") : QStringLiteral("0"));
+                       binary ? QStringLiteral("1") : QStringLiteral("0"),
+                       value.type.isUnicode() ? QStringLiteral("1") : QStringLiteral("0"));
     return gen;
 }
 
@@ -868,6 +871,13 @@ StatementCompiler::Gen StatementCompiler::cast(const Expr& expr, Scope* scope) {
     Gen gen;
     gen.type = target;
     gen.aggregate = value.aggregate;
+    if (expr.hasStyle && expr.arguments[1]->kind == ExprKind::Literal &&
+        expr.arguments[1]->literal == LiteralKind::Null) {
+        // A NULL style gives NULL.
+        gen.constant = TsqlValue::null(target);
+        gen.sql = QStringLiteral("NULL");
+        return gen;
+    }
     if (value.constant && !expr.tryConversion && (!expr.hasStyle || expr.arguments[1]->kind ==
                                                                         ExprKind::Literal)) {
         try {
@@ -1794,11 +1804,25 @@ CompiledStatement StatementCompiler::insert(const InsertStatement& statement) {
         types.push_back(column->type);
     }
     CompiledStatement compiled;
-    if (table->identityColumn() >= 0)
+    // An identity column the statement leaves out gets the table's next numbers.
+    QString identityValue;
+    if (table->identityColumn() >= 0) {
         compiled.identityTable = table->name;
+        compiled.identityTemporary = table->temporary;
+        compiled.identityExplicit = environment_.identityInsert(table->name);
+        if (!compiled.identityExplicit) {
+            identityValue = QStringLiteral("tsql_identity(%1)")
+                                .arg(SqliteValues::literal(
+                                    TsqlValue::text(table->sqlName, SqlType::nVarChar(300))));
+            names << quoted(table->columns[std::size_t(table->identityColumn())].name);
+        }
+    }
     QString sql = with + QStringLiteral("INSERT INTO %1 ").arg(table->sqlName);
     if (statement.defaultValues) {
-        sql += QStringLiteral("DEFAULT VALUES");
+        if (identityValue.isEmpty())
+            sql += QStringLiteral("DEFAULT VALUES");
+        else
+            sql += QStringLiteral("(%1) VALUES (%2)").arg(names.last(), identityValue);
     } else if (!statement.values.empty()) {
         QStringList rows;
         for (const auto& row : statement.values) {
@@ -1817,6 +1841,8 @@ CompiledStatement StatementCompiler::insert(const InsertStatement& statement) {
             QStringList values;
             for (std::size_t i = 0; i < row.size(); ++i)
                 values << stored(expression(*row[i], nullptr), types[i]);
+            if (!identityValue.isEmpty())
+                values << identityValue;
             rows << '(' + values.join(QStringLiteral(", ")) + ')';
         }
         sql += '(' + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") +
@@ -1832,7 +1858,11 @@ CompiledStatement StatementCompiler::insert(const InsertStatement& statement) {
                      .arg(outputs.size() > columns.size() ? QStringLiteral("more")
                                                           : QStringLiteral("fewer")),
                  statement.line);
-        sql += '(' + names.join(QStringLiteral(", ")) + QStringLiteral(") ") + select;
+        if (identityValue.isEmpty())
+            sql += '(' + names.join(QStringLiteral(", ")) + QStringLiteral(") ") + select;
+        else
+            sql += '(' + names.join(QStringLiteral(", ")) +
+                   QStringLiteral(") SELECT __s.*, %1 FROM (%2) AS __s").arg(identityValue, select);
     }
     compiled.sql = sql.toUtf8();
     compiled.bindings = bindings_;
@@ -1875,8 +1905,14 @@ CompiledStatement StatementCompiler::insertRows(const InsertStatement& statement
         values << stored(value, columns[i]->type);
     }
     CompiledStatement compiled;
-    if (table->identityColumn() >= 0)
+    if (table->identityColumn() >= 0) {
         compiled.identityTable = table->name;
+        compiled.identityTemporary = table->temporary;
+        names << quoted(table->columns[std::size_t(table->identityColumn())].name);
+        values << QStringLiteral("tsql_identity(%1)")
+                      .arg(SqliteValues::literal(
+                          TsqlValue::text(table->sqlName, SqlType::nVarChar(300))));
+    }
     compiled.sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                        .arg(table->sqlName, names.join(QStringLiteral(", ")),
                             values.join(QStringLiteral(", ")))
@@ -1890,24 +1926,75 @@ CompiledStatement StatementCompiler::update(const UpdateStatement& statement) {
     commonTables_.clear();
     const QString with = withClause(statement.with);
     CompiledStatement compiled;
-    for (const ColumnAssignment& assignment : statement.assignments) {
-        if (!assignment.variable.isEmpty())
-            fail(40000,
-                 QStringLiteral("The embedded engine does not run variable assignments inside "
-                                "Update."),
-                 statement.line);
+    const QString targetName = statement.target.object();
+
+    // The target: a source of the From with that exposed name, or else the table of that name,
+    // which then joins the From.
+    Scope scope;
+    QString from = statement.from.empty() ? QString() : fromClause(statement.from, scope);
+    const TableInfo* table = nullptr;
+    int targetIndex = -1;
+    for (std::size_t i = 0; i < scope.sources.size(); ++i) {
+        if (scope.sources[i].exposed.compare(targetName, Qt::CaseInsensitive) == 0)
+            targetIndex = int(i);
     }
-    const auto assignmentValue = [&](const ColumnAssignment& assignment, const ColumnInfo& column,
-                                     Scope* scope) {
-        Gen value = expression(*assignment.value, scope);
+    if (targetIndex >= 0) {
+        const std::function<const TableSource*(const TableSource&)> findSource =
+            [&](const TableSource& candidate) -> const TableSource* {
+            if (candidate.kind == TableSource::Kind::Join) {
+                if (const auto* found = findSource(*candidate.left))
+                    return found;
+                return findSource(*candidate.right);
+            }
+            const QString exposed =
+                candidate.alias.isEmpty() ? candidate.name.object() : candidate.alias;
+            if (candidate.kind == TableSource::Kind::Table &&
+                exposed.compare(targetName, Qt::CaseInsensitive) == 0)
+                return &candidate;
+            return nullptr;
+        };
+        for (const auto& source : statement.from) {
+            if (const auto* found = findSource(*source)) {
+                table = environment_.table(found->name);
+                break;
+            }
+        }
+        if (table == nullptr)
+            fail(4104,
+                 QStringLiteral("The multi-part identifier \"%1\" could not be bound.")
+                     .arg(statement.target.text()),
+                 statement.line);
+    } else {
+        table = environment_.table(statement.target);
+        if (table == nullptr)
+            fail(208, QStringLiteral("Invalid object name '%1'.").arg(statement.target.text()),
+                 statement.line);
+        Source source;
+        source.exposed = targetName;
+        source.sqlAlias = quoted(targetName);
+        source.columns = table->columns;
+        scope.sources.insert(scope.sources.begin(), source);
+        targetIndex = 0;
+        if (!from.isEmpty())
+            from = table->sqlName + QStringLiteral(" AS ") + source.sqlAlias +
+                   QStringLiteral(", ") + from;
+    }
+    if (!table->hasRowid || table->view)
+        fail(4405, QStringLiteral("View or function '%1' is not updatable.").arg(table->name),
+             statement.line);
+    const QString targetAlias = scope.sources[std::size_t(targetIndex)].sqlAlias;
+    // The target first in the scope: Set c += v reads the target's column c.
+    std::rotate(scope.sources.begin(), scope.sources.begin() + targetIndex,
+                scope.sources.begin() + targetIndex + 1);
+
+    const auto assignmentValue = [&](const ColumnAssignment& assignment, const ColumnInfo& column) {
+        Gen value = expression(*assignment.value, &scope);
         if (assignment.op != QLatin1String("=")) {
             // Set c += v is Set c = c + v.
             Gen current;
             current.type = column.type;
             current.column = true;
-            current.sql = scope->sources.empty()
-                              ? quoted(column.name)
-                              : scope->sources.front().sqlAlias + '.' + quoted(column.name);
+            current.sql = targetAlias + '.' + quoted(column.name);
             const char op = assignment.op.at(0).toLatin1();
             Gen combined;
             combined.type = arithmeticType(op, current.type, value.type);
@@ -1920,122 +2007,100 @@ CompiledStatement StatementCompiler::update(const UpdateStatement& statement) {
         return stored(value, column.type);
     };
 
-    if (statement.from.empty()) {
-        const TableInfo* table = environment_.table(statement.target);
-        if (table == nullptr)
-            fail(208, QStringLiteral("Invalid object name '%1'.").arg(statement.target.text()),
-                 statement.line);
-        if (table->view)
-            fail(4405, QStringLiteral("View or function '%1' is not updatable.").arg(table->name),
-                 statement.line);
-        Scope scope;
-        Source source;
-        source.exposed = statement.target.object();
-        source.sqlAlias = quoted(source.exposed);
-        source.columns = table->columns;
-        scope.sources.push_back(source);
-        QStringList sets;
-        for (const ColumnAssignment& assignment : statement.assignments) {
-            const QString name = assignment.column.object();
-            const ColumnInfo* column = table->column(name);
-            if (column == nullptr)
-                fail(207, QStringLiteral("Invalid column name '%1'.").arg(name), statement.line);
-            if (column->identity)
-                fail(8102,
-                     QStringLiteral("Cannot update identity column '%1'.").arg(column->name),
+    // Set @v = column = value and Set @v = value: the variable takes, row by row, the value the
+    // statement returns for it (SQLite's Returning), the last row's staying.
+    QStringList returning;
+    const auto returnedColumn = [&](const ColumnInfo& column) {
+        Gen value;
+        value.type = column.type;
+        value.sql = (statement.from.empty() ? quoted(targetName) : QStringLiteral("__target")) +
+                    '.' + quoted(column.name);
+        return value;
+    };
+
+    QStringList sets;
+    QStringList items;
+    int number = 0;
+    for (const ColumnAssignment& assignment : statement.assignments) {
+        const QString name = assignment.column.object();
+        if (name.isEmpty()) {
+            // Set @v = value, reading the row as it is after the update.
+            if (!statement.from.empty())
+                fail(40000,
+                     QStringLiteral("The embedded engine sets a variable inside Update ... From "
+                                    "only as Set @v = column = value."),
                      statement.line);
-            sets << quoted(column->name) + QStringLiteral(" = ") +
-                        assignmentValue(assignment, *column, &scope);
+            Scope returned;
+            Source own;
+            own.exposed = targetName;
+            own.sqlAlias = quoted(targetName);
+            own.columns = table->columns;
+            returned.sources.push_back(own);
+            const Gen value = expression(*assignment.value, &returned);
+            returning << value.sql;
+            compiled.assignments << assignment.variable;
+            compiled.columnTypes.push_back(value.type);
+            compiled.columnNames << QString();
+            continue;
         }
-        QString sql = with + QStringLiteral("UPDATE %1 AS %2 SET %3")
-                                 .arg(table->sqlName, source.sqlAlias,
-                                      sets.join(QStringLiteral(", ")));
+        const ColumnInfo* column = table->column(name);
+        if (column == nullptr)
+            fail(207, QStringLiteral("Invalid column name '%1'.").arg(name), statement.line);
+        if (column->identity)
+            fail(8102, QStringLiteral("Cannot update identity column '%1'.").arg(column->name),
+                 statement.line);
+        const QString value = assignmentValue(assignment, *column);
+        if (statement.from.empty()) {
+            sets << quoted(column->name) + QStringLiteral(" = ") + value;
+        } else {
+            const QString alias = QStringLiteral("__v%1").arg(++number);
+            items << value + QStringLiteral(" AS ") + alias;
+            sets << quoted(column->name) + QStringLiteral(" = __src.") + alias;
+        }
+        if (!assignment.variable.isEmpty()) {
+            const Gen returnedValue = returnedColumn(*column);
+            returning << returnedValue.sql;
+            compiled.assignments << assignment.variable;
+            compiled.columnTypes.push_back(returnedValue.type);
+            compiled.columnNames << QString();
+        }
+    }
+    if (sets.isEmpty())
+        fail(40000, QStringLiteral("The embedded engine needs a column to update."),
+             statement.line);
+    const QString returningClause =
+        returning.isEmpty() ? QString() : QStringLiteral(" RETURNING ") + returning.join(", ");
+
+    QString sql;
+    if (statement.from.empty()) {
+        sql = with + QStringLiteral("UPDATE %1 AS %2 SET %3")
+                         .arg(table->sqlName, targetAlias, sets.join(QStringLiteral(", ")));
         QString where;
         if (statement.where)
             where = booleanExpression(*statement.where, &scope).sql;
         if (statement.top) {
             const QString limit = limitClause(statement.top.get(), nullptr, nullptr, nullptr);
             where = QStringLiteral("rowid IN (SELECT rowid FROM %1 AS %2%3%4)")
-                        .arg(table->sqlName, source.sqlAlias,
+                        .arg(table->sqlName, targetAlias,
                              where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
                              limit);
         }
         if (!where.isEmpty())
             sql += QStringLiteral(" WHERE ") + where;
-        compiled.sql = sql.toUtf8();
-        compiled.bindings = bindings_;
-        return compiled;
+    } else {
+        // The new values are worked out by a query over the From and matched to the target's
+        // rows by rowid.
+        QString inner = QStringLiteral("SELECT %1.rowid AS __rid, %2 FROM %3")
+                            .arg(targetAlias, items.join(QStringLiteral(", ")), from);
+        if (statement.where)
+            inner += QStringLiteral(" WHERE ") + booleanExpression(*statement.where, &scope).sql;
+        if (statement.top)
+            inner += limitClause(statement.top.get(), nullptr, nullptr, nullptr);
+        sql = with + QStringLiteral("UPDATE %1 AS __target SET %2 FROM (%3) AS __src WHERE "
+                                    "__target.rowid = __src.__rid")
+                         .arg(table->sqlName, sets.join(QStringLiteral(", ")), inner);
     }
-
-    // Update ... From: the target is the source of the From with that exposed name (or the
-    // table of that name); the new values are worked out by a query over the From and matched
-    // to the target's rows by rowid.
-    Scope scope;
-    const QString from = fromClause(statement.from, scope);
-    const Source* target = nullptr;
-    for (const Source& source : scope.sources) {
-        if (source.exposed.compare(statement.target.object(), Qt::CaseInsensitive) == 0)
-            target = &source;
-    }
-    const TableInfo* table = nullptr;
-    if (target != nullptr) {
-        // The table behind the alias.
-        const std::function<const TableSource*(const TableSource&)> findSource =
-            [&](const TableSource& candidate) -> const TableSource* {
-            if (candidate.kind == TableSource::Kind::Join) {
-                if (const auto* found = findSource(*candidate.left))
-                    return found;
-                return findSource(*candidate.right);
-            }
-            const QString exposed =
-                candidate.alias.isEmpty() ? candidate.name.object() : candidate.alias;
-            if (candidate.kind == TableSource::Kind::Table &&
-                exposed.compare(statement.target.object(), Qt::CaseInsensitive) == 0)
-                return &candidate;
-            return nullptr;
-        };
-        for (const auto& source : statement.from) {
-            if (const auto* found = findSource(*source)) {
-                table = environment_.table(found->name);
-                break;
-            }
-        }
-    }
-    if (target == nullptr || table == nullptr) {
-        fail(4104,
-             QStringLiteral("The multi-part identifier \"%1\" could not be bound.")
-                 .arg(statement.target.text()),
-             statement.line);
-    }
-    if (!table->hasRowid || table->view)
-        fail(4405, QStringLiteral("View or function '%1' is not updatable.").arg(table->name),
-             statement.line);
-    // The target first in the scope, for Set c += v.
-    Scope valuesScope = scope;
-    std::stable_partition(valuesScope.sources.begin(), valuesScope.sources.end(),
-                          [&](const Source& s) { return &s == target || s.exposed == target->exposed; });
-    QStringList items;
-    QStringList sets;
-    int number = 0;
-    for (const ColumnAssignment& assignment : statement.assignments) {
-        const QString name = assignment.column.object();
-        const ColumnInfo* column = table->column(name);
-        if (column == nullptr)
-            fail(207, QStringLiteral("Invalid column name '%1'.").arg(name), statement.line);
-        const QString alias = QStringLiteral("__v%1").arg(++number);
-        items << assignmentValue(assignment, *column, &valuesScope) + QStringLiteral(" AS ") + alias;
-        sets << quoted(column->name) + QStringLiteral(" = __src.") + alias;
-    }
-    QString inner = QStringLiteral("SELECT %1.rowid AS __rid, %2 FROM %3")
-                        .arg(target->sqlAlias, items.join(QStringLiteral(", ")), from);
-    if (statement.where)
-        inner += QStringLiteral(" WHERE ") + booleanExpression(*statement.where, &scope).sql;
-    if (statement.top)
-        inner += limitClause(statement.top.get(), nullptr, nullptr, nullptr);
-    const QString sql = with + QStringLiteral("UPDATE %1 SET %2 FROM (%3) AS __src WHERE %1.rowid "
-                                              "= __src.__rid")
-                                   .arg(table->sqlName, sets.join(QStringLiteral(", ")), inner);
-    compiled.sql = sql.toUtf8();
+    compiled.sql = (sql + returningClause).toUtf8();
     compiled.bindings = bindings_;
     return compiled;
 }
@@ -2154,11 +2219,51 @@ CompiledStatement StatementCompiler::condition(const Expr& expression) {
 
 // ---- schema ----------------------------------------------------------------------------------
 
-QString StatementCompiler::columnDefinition(const ColumnDefinition& column, bool temporary,
+QString StatementCompiler::referencesClause(const References& references) const {
+    QString sql = QStringLiteral("REFERENCES ") + quoted(references.table.object());
+    if (!references.columns.isEmpty()) {
+        QStringList columns;
+        for (const QString& column : references.columns)
+            columns << quoted(column);
+        sql += QStringLiteral(" (") + columns.join(QStringLiteral(", ")) + ')';
+    }
+    if (!references.onDelete.isEmpty())
+        sql += QStringLiteral(" ON DELETE ") + references.onDelete;
+    if (!references.onUpdate.isEmpty())
+        sql += QStringLiteral(" ON UPDATE ") + references.onUpdate;
+    return sql;
+}
+
+QString StatementCompiler::checkClause(const Expr& check, Scope* table) {
+    // A check names the table's own columns, which SQLite reads without a table name.
+    const std::size_t mark = bindings_.size();
+    const QString condition = booleanExpression(check, table).sql;
+    if (bindings_.size() != mark)
+        fail(128, QStringLiteral("Variables are not permitted in a check constraint."), check.line);
+    return QStringLiteral("CHECK (%1)").arg(condition);
+}
+
+QString StatementCompiler::columnDefinition(const ColumnDefinition& column, Scope* table,
                                             QString* identity) {
-    Q_UNUSED(temporary);
     const SqlType type = resolve(column.type);
     QString sql = quoted(column.name) + ' ';
+    const QString named = column.constraintName.isEmpty()
+                              ? QString()
+                              : QStringLiteral(" CONSTRAINT ") + quoted(column.constraintName);
+    const auto keys = [&] {
+        QString keySql;
+        if (column.primaryKey)
+            keySql += named + QStringLiteral(" PRIMARY KEY");
+        if (column.unique)
+            keySql += (column.primaryKey ? QString() : named) + QStringLiteral(" UNIQUE");
+        if (column.check)
+            keySql += (column.primaryKey || column.unique ? QString() : named) + ' ' +
+                      checkClause(*column.check, table);
+        if (column.references)
+            keySql += (column.primaryKey || column.unique || column.check ? QString() : named) +
+                      ' ' + referencesClause(*column.references);
+        return keySql;
+    };
     if (column.identity) {
         if (!type.isInteger() && !(type.kind == TypeKind::Decimal && type.scale == 0))
             fail(2749,
@@ -2167,14 +2272,13 @@ QString StatementCompiler::columnDefinition(const ColumnDefinition& column, bool
                                 "constrained to be nonnullable.")
                      .arg(column.name),
                  column.line);
-        if (column.identityIncrement != 1)
-            fail(40000,
-                 QStringLiteral("The embedded engine numbers identity column '%1' by 1 only.")
-                     .arg(column.name),
+        if (column.identityIncrement == 0)
+            fail(2747, QStringLiteral("Identity increment of column '%1' cannot be zero.")
+                           .arg(column.name),
                  column.line);
         *identity = column.name;
-        // SQLite numbers only its rowid: the identity column becomes it.
-        return sql + QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL");
+        // The engine numbers the column itself (tsql_identity), as it is not SQLite's rowid.
+        return sql + declaredType(type) + QStringLiteral(" NOT NULL") + keys();
     }
     sql += declaredType(type);
     if (type.isString())
@@ -2185,10 +2289,6 @@ QString StatementCompiler::columnDefinition(const ColumnDefinition& column, bool
         sql += QStringLiteral(" COLLATE ") + QString::fromLatin1(dateTimeCollation);
     if (column.nullable == 0 || column.primaryKey)
         sql += QStringLiteral(" NOT NULL");
-    if (column.primaryKey)
-        sql += QStringLiteral(" PRIMARY KEY");
-    if (column.unique)
-        sql += QStringLiteral(" UNIQUE");
     if (column.defaultValue) {
         const std::size_t mark = bindings_.size();
         const Gen value = expression(*column.defaultValue, nullptr);
@@ -2201,30 +2301,26 @@ QString StatementCompiler::columnDefinition(const ColumnDefinition& column, bool
                  column.line);
         sql += QStringLiteral(" DEFAULT (") + stored(value, type) + ')';
     }
-    if (column.check)
-        fail(40000,
-             QStringLiteral("The embedded engine does not run check constraints on column '%1'.")
-                 .arg(column.name),
-             column.line);
-    return sql;
+    return sql + keys();
 }
 
-QString StatementCompiler::tableConstraint(const TableConstraint& constraint, Scope* scope) {
-    Q_UNUSED(scope);
+QString StatementCompiler::tableConstraint(const TableConstraint& constraint, Scope* table) {
     QStringList columns;
     for (const QString& column : constraint.columns)
         columns << quoted(column);
-    const QString name =
-        constraint.name.isEmpty() ? QString() : QStringLiteral("CONSTRAINT ") + quoted(constraint.name) + ' ';
+    const QString name = constraint.name.isEmpty()
+                             ? QString()
+                             : QStringLiteral("CONSTRAINT ") + quoted(constraint.name) + ' ';
     switch (constraint.kind) {
     case TableConstraint::Kind::PrimaryKey:
         return name + QStringLiteral("PRIMARY KEY (") + columns.join(QStringLiteral(", ")) + ')';
     case TableConstraint::Kind::Unique:
         return name + QStringLiteral("UNIQUE (") + columns.join(QStringLiteral(", ")) + ')';
     case TableConstraint::Kind::Check:
-        fail(40000, QStringLiteral("The embedded engine does not run check constraints."), 0);
+        return name + checkClause(*constraint.check, table);
     case TableConstraint::Kind::ForeignKey:
-        return QString(); // references are not enforced, as the suite's tables have none
+        return name + QStringLiteral("FOREIGN KEY (") + columns.join(QStringLiteral(", ")) +
+               QStringLiteral(") ") + referencesClause(*constraint.references);
     }
     return QString();
 }
@@ -2232,8 +2328,10 @@ QString StatementCompiler::tableConstraint(const TableConstraint& constraint, Sc
 CompiledStatement StatementCompiler::createTable(const CreateTableStatement& statement,
                                                  const QString& sqlName, bool temporary) {
     bindings_.clear();
-    QStringList parts;
-    QString identity;
+    // Checks read the table's own columns.
+    Scope table;
+    Source own;
+    own.exposed = statement.name.object();
     QSet<QString> names;
     for (const ColumnDefinition& column : statement.columns) {
         if (names.contains(column.name.toLower()))
@@ -2243,35 +2341,21 @@ CompiledStatement StatementCompiler::createTable(const CreateTableStatement& sta
                      .arg(column.name, statement.name.object()),
                  column.line);
         names.insert(column.name.toLower());
-        parts << columnDefinition(column, temporary, &identity);
+        own.columns.push_back({column.name, resolve(column.type), false, false});
     }
-    for (const TableConstraint& constraint : statement.constraints) {
-        if (!identity.isEmpty() && constraint.kind == TableConstraint::Kind::PrimaryKey) {
-            // The identity column is already the key.
-            if (constraint.columns.size() == 1 &&
-                constraint.columns[0].compare(identity, Qt::CaseInsensitive) == 0)
-                continue;
-            fail(40000,
-                 QStringLiteral("The embedded engine needs the identity column of '%1' to be "
-                                "its primary key.")
-                     .arg(statement.name.object()),
-                 statement.line);
-        }
-        const QString sql = tableConstraint(constraint, nullptr);
-        if (!sql.isEmpty())
-            parts << sql;
-    }
+    table.sources.push_back(own);
+    QStringList parts;
+    QString identity;
+    for (const ColumnDefinition& column : statement.columns)
+        parts << columnDefinition(column, &table, &identity);
+    for (const TableConstraint& constraint : statement.constraints)
+        parts << tableConstraint(constraint, &table);
     CompiledStatement compiled;
     compiled.sql = QStringLiteral("CREATE %1TABLE %2 (%3)")
                        .arg(temporary ? QStringLiteral("TEMP ") : QString(), sqlName,
                             parts.join(QStringLiteral(", ")))
                        .toUtf8();
     compiled.changedTable = statement.name.object();
-    if (!identity.isEmpty())
-        compiled.identityTable = identity;
-    if (!bindings_.empty())
-        fail(128, QStringLiteral("Variables are not permitted in a table definition."),
-             statement.line);
     return compiled;
 }
 
@@ -2323,28 +2407,29 @@ CompiledStatement StatementCompiler::alterTable(const AlterTableStatement& state
                                 "table '%2' is specified more than once.")
                      .arg(column.name, table->name),
                  column.line);
-        if (column.identity || column.primaryKey || column.unique)
+        if (column.identity || column.primaryKey || column.unique || column.check ||
+            column.references)
             fail(40000,
-                 QStringLiteral("The embedded engine does not add identity, key or unique "
-                                "columns to an existing table ('%1').")
+                 QStringLiteral("The embedded engine does not add identity, key, unique, check "
+                                "or reference columns to an existing table ('%1').")
                      .arg(column.name),
                  column.line);
         QString identity;
         CompiledStatement step;
         step.sql = QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
-                       .arg(table->sqlName, columnDefinition(column, false, &identity))
+                       .arg(table->sqlName, columnDefinition(column, nullptr, &identity))
                        .toUtf8();
         step.changedTable = table->name;
         steps.push_back(std::move(step));
     }
     for (const TableConstraint& constraint : statement.addConstraints) {
         if (constraint.kind != TableConstraint::Kind::PrimaryKey &&
-            constraint.kind != TableConstraint::Kind::Unique) {
-            if (constraint.kind == TableConstraint::Kind::ForeignKey)
-                continue;
-            fail(40000, QStringLiteral("The embedded engine does not run check constraints."),
+            constraint.kind != TableConstraint::Kind::Unique)
+            fail(40000,
+                 QStringLiteral("The embedded engine adds keys and unique constraints to an "
+                                "existing table, not checks or foreign keys ('%1').")
+                     .arg(table->name),
                  statement.line);
-        }
         QStringList columns;
         for (const QString& column : constraint.columns)
             columns << quoted(column);

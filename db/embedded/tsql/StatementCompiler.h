@@ -50,8 +50,11 @@ struct CompiledStatement {
     std::vector<SqlType> columnTypes;
     // Select @a = ..., @b = ...: the variable each column goes to.
     QStringList assignments;
-    // Insert into a table with an identity column: that table.
+    // Insert into a table with an identity column: that table, and whether the statement gives
+    // the column's values itself (Set Identity_Insert On).
     QString identityTable;
+    bool identityTemporary = false;
+    bool identityExplicit = false;
     // Statements that change the schema of the database: the table they change.
     QString changedTable;
     // More statements that follow this one (Alter Table with several columns, Select Into).
@@ -144,8 +147,10 @@ private:
 
     // statements
     QString assignmentTarget(const TableInfo& table, const QString& column, int line);
-    QString columnDefinition(const ColumnDefinition& column, bool temporary, QString* identity);
-    QString tableConstraint(const TableConstraint& constraint, Scope* scope);
+    QString columnDefinition(const ColumnDefinition& column, Scope* table, QString* identity);
+    QString tableConstraint(const TableConstraint& constraint, Scope* table);
+    QString referencesClause(const References& references) const;
+    QString checkClause(const Expr& check, Scope* table);
 
     CompileEnvironment& environment_;
     std::vector<Binding> bindings_;
