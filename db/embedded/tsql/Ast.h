@@ -274,6 +274,7 @@ enum class StatementKind {
     DropDatabase,
     Truncate,
     Use,
+    CheckDatabase, // DBCC CheckDB
 };
 
 struct Statement {

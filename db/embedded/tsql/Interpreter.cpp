@@ -923,6 +923,32 @@ Interpreter::Flow Interpreter::runStatement(const Statement& statement, Frame& f
         runFetch(static_cast<const FetchStatement&>(statement), frame);
         lastError_ = 0;
         return Flow::Next;
+    case StatementKind::CheckDatabase: {
+        // SQLite's own check of the file, its findings worded as DBCC CheckDB words its count.
+        ResultSet set;
+        set.columns << QStringLiteral("Message");
+        int problems = 0;
+        sqlite3_stmt* check = nullptr;
+        if (sqlite3_prepare_v2(database_, "PRAGMA integrity_check", -1, &check, nullptr) ==
+            SQLITE_OK) {
+            while (sqlite3_step(check) == SQLITE_ROW) {
+                const QString text =
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)));
+                if (text == QLatin1String("ok"))
+                    continue;
+                ++problems;
+                set.rows.push_back({text});
+            }
+        }
+        sqlite3_finalize(check);
+        set.rows.push_back({QStringLiteral("CHECKDB found 0 allocation errors and %1 consistency "
+                                           "errors in database '%2'.")
+                                .arg(problems)
+                                .arg(databaseName_)});
+        if (results != nullptr && !results->collect && !results->first)
+            results->first = std::move(set);
+        return Flow::Next;
+    }
     case StatementKind::Use: {
         const QString name = static_cast<const SimpleStatement&>(statement).name;
         if (name.compare(databaseName_, Qt::CaseInsensitive) != 0)

@@ -339,6 +339,21 @@ StatementPtr Parser::statement() {
         auto statement = std::make_unique<SimpleStatement>(StatementKind::Use);
         statement->name = name();
         result = std::move(statement);
+    } else if (first.isWord("dbcc")) {
+        take();
+        if (!acceptWord("checkdb"))
+            unsupported(QStringLiteral("DBCC commands other than CheckDB"));
+        auto statement = std::make_unique<SimpleStatement>(StatementKind::CheckDatabase);
+        if (acceptSymbol("(")) {
+            statement->name = peek().kind == Kind::String ? take().text : name();
+            expectSymbol(")");
+        }
+        if (acceptWord("with")) {
+            do
+                take();
+            while (acceptSymbol(","));
+        }
+        result = std::move(statement);
     } else if (first.isWord("goto")) {
         unsupported(QStringLiteral("Goto"));
     } else if (first.isWord("merge")) {
