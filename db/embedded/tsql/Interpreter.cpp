@@ -1119,7 +1119,9 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
             CompiledStatement create = compiler.createTableVariable(declaration, sqlName);
             const QString shape = QString::fromUtf8(create.sql);
             const auto known = tableVariableShapes_.constFind(instance);
-            if (known == tableVariableShapes_.cend() || known.value() != shape) {
+            // A table a rolled-back transaction made is gone again.
+            const bool exists = catalog_.table(instance, true) != nullptr;
+            if (!exists || known == tableVariableShapes_.cend() || known.value() != shape) {
                 // A table of an earlier shape, or one this connection no longer knows of (a
                 // transaction rolled back around its Declare), is made again.
                 executeSql("DROP TABLE IF EXISTS " + sqlName.toUtf8());

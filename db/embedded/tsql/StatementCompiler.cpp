@@ -2437,8 +2437,9 @@ CompiledStatement StatementCompiler::alterTable(const AlterTableStatement& state
                                  ? QStringLiteral("UQ_%1_%2").arg(table->name).arg(++nameCounter_)
                                  : constraint.name;
         CompiledStatement step;
-        step.sql = QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
-                       .arg(quoted(name), table->sqlName, columns.join(QStringLiteral(", ")))
+        step.sql = QStringLiteral("CREATE UNIQUE INDEX %1%2 ON %3 (%4)")
+                       .arg(table->temporary ? QStringLiteral("temp.") : QStringLiteral("main."),
+                            quoted(name), quoted(table->name), columns.join(QStringLiteral(", ")))
                        .toUtf8();
         step.changedTable = table->name;
         steps.push_back(std::move(step));
@@ -2503,9 +2504,11 @@ CompiledStatement StatementCompiler::createIndex(const CreateIndexStatement& sta
         if (!statement.unique)
             columns << quoted(column->name);
     }
+    // SQLite names the schema with the index, not with its table.
+    const QString schema = table->temporary ? QStringLiteral("temp.") : QStringLiteral("main.");
     QString sql = QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
                       .arg(statement.unique ? QStringLiteral("UNIQUE ") : QString(),
-                           quoted(statement.name), table->sqlName,
+                           schema + quoted(statement.name), quoted(table->name),
                            columns.join(QStringLiteral(", ")));
     if (statement.where) {
         Scope scope;
