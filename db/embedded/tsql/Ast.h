@@ -66,17 +66,17 @@ enum class ExprKind {
     And,
     Or,
     Not,
-    IsNull,    // arguments[0] Is [Not] Null
-    InList,    // arguments[0] [Not] In (arguments[1..])
-    InQuery,   // arguments[0] [Not] In (query)
-    Between,   // arguments[0] [Not] Between arguments[1] And arguments[2]
-    Like,      // arguments[0] [Not] Like arguments[1] [Escape arguments[2]]
-    Exists,    // Exists (query)
-    Subquery,  // (query) as a value
-    Case,      // Case [arguments[0] when caseOperand] When ... Then ... Else ... End
-    Function,  // name(arguments), aggregates and window functions included
-    Cast,      // Cast(arguments[0] As type), Convert(type, arguments[0][, arguments[1] style])
-    Collate,   // arguments[0] Collate collation
+    IsNull,   // arguments[0] Is [Not] Null
+    InList,   // arguments[0] [Not] In (arguments[1..])
+    InQuery,  // arguments[0] [Not] In (query)
+    Between,  // arguments[0] [Not] Between arguments[1] And arguments[2]
+    Like,     // arguments[0] [Not] Like arguments[1] [Escape arguments[2]]
+    Exists,   // Exists (query)
+    Subquery, // (query) as a value
+    Case,     // Case [arguments[0] when caseOperand] When ... Then ... Else ... End
+    Function, // name(arguments), aggregates and window functions included
+    Cast,     // Cast(arguments[0] As type), Convert(type, arguments[0][, arguments[1] style])
+    Collate,  // arguments[0] Collate collation
 };
 
 enum class LiteralKind { Null, Integer, Number, Float, String, NString, Binary, Money };
@@ -236,20 +236,20 @@ struct ProcedureParameterDefinition {
 // ---- statements ------------------------------------------------------------------------------
 
 enum class StatementKind {
-    Block,        // Begin ... End
-    Select,       // a query, possibly with variable assignments
+    Block,  // Begin ... End
+    Select, // a query, possibly with variable assignments
     Insert,
     Update,
     Delete,
-    Declare,      // variables and table variables
-    SetVariable,  // Set @v = expr, Set @v += expr
-    SetOption,    // Set NoCount On and the like
+    Declare,     // variables and table variables
+    SetVariable, // Set @v = expr, Set @v += expr
+    SetOption,   // Set NoCount On and the like
     If,
     While,
     Break,
     Continue,
     Return,
-    Exec,         // Exec [@r =] procedure arguments, Exec (text)
+    Exec, // Exec [@r =] procedure arguments, Exec (text)
     TryCatch,
     Throw,
     RaisError,
@@ -266,7 +266,7 @@ enum class StatementKind {
     CreateTable,
     AlterTable,
     CreateIndex,
-    Drop,         // Drop Table/View/Index/Procedure/Type [If Exists]
+    Drop, // Drop Table/View/Index/Procedure/Type [If Exists]
     CreateView,
     CreateType,
     CreateProcedure, // also Alter Procedure
@@ -310,9 +310,9 @@ struct InsertStatement : Statement {
 };
 
 struct ColumnAssignment {
-    ObjectName column;  // Set column = ...
-    QString variable;   // Set @v = ... inside an Update
-    QString op;         // "=", "+=", "-=", ...
+    ObjectName column; // Set column = ...
+    QString variable;  // Set @v = ... inside an Update
+    QString op;        // "=", "+=", "-=", ...
     ExprPtr value;
 };
 
@@ -379,8 +379,8 @@ struct WhileStatement : Statement {
 
 struct SimpleStatement : Statement {
     explicit SimpleStatement(StatementKind k) : Statement(k) {}
-    ExprPtr value;        // Return value, Print value
-    QString name;         // cursor, transaction or savepoint name, database of Use
+    ExprPtr value;                  // Return value, Print value
+    QString name;                   // cursor, transaction or savepoint name, database of Use
     std::vector<ExprPtr> arguments; // Throw number, message, state
 };
 

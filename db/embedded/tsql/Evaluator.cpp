@@ -20,9 +20,9 @@ bool isDatePartFunction(const QString& name) {
 // Functions that read the session or the clock: the interpreter gives their values.
 bool isSessionFunction(const QString& name) {
     static const QSet<QString> names = {
-        "scope_identity", "error_message", "error_number", "error_severity", "error_state",
-        "error_line",     "error_procedure", "xact_state", "db_name",       "host_name",
-        "app_name",       "user_name",      "suser_sname", "user",          "session_user",
+        "scope_identity", "error_message",   "error_number", "error_severity", "error_state",
+        "error_line",     "error_procedure", "xact_state",   "db_name",        "host_name",
+        "app_name",       "user_name",       "suser_sname",  "user",           "session_user",
         "system_user",    "current_user"};
     return names.contains(name);
 }
@@ -42,10 +42,10 @@ bool Evaluator::isSimple(const Expr& expression) {
             return false;
         const QString name = expression.name.object().toLower();
         static const QSet<QString> tableFunctions = {
-            "count", "count_big", "sum",  "avg",       "min",      "max",        "stdev",
-            "stdevp", "var",      "varp", "object_id", "col_length", "ident_current",
-            "newid", "rand",      "row_number", "rank", "dense_rank", "ntile",   "lag",
-            "lead",  "first_value", "last_value"};
+            "count",         "count_big", "sum",  "avg",         "min",       "max",
+            "stdev",         "stdevp",    "var",  "varp",        "object_id", "col_length",
+            "ident_current", "newid",     "rand", "row_number",  "rank",      "dense_rank",
+            "ntile",         "lag",       "lead", "first_value", "last_value"};
         if (tableFunctions.contains(name))
             return false;
         if (expression.name.parts.size() > 1)
@@ -116,10 +116,9 @@ TsqlValue Evaluator::literal(const Expr& expression, EvaluationContext& context)
         return TsqlValue::binary(QByteArray::fromHex(expression.text.toLatin1()), type);
     const auto decimal = Decimal::parse(expression.text);
     if (!decimal)
-        throw TsqlError(1007,
-                        QStringLiteral("The number '%1' is out of the range for numeric "
-                                       "representation (maximum precision 38).")
-                            .arg(expression.text));
+        throw TsqlError(1007, QStringLiteral("The number '%1' is out of the range for numeric "
+                                             "representation (maximum precision 38).")
+                                  .arg(expression.text));
     return TsqlValue::decimal(*decimal, type);
 }
 
@@ -212,7 +211,8 @@ TsqlValue Evaluator::evaluate(const Expr& expression, EvaluationContext& context
         return condition(value ? std::optional<bool>(!*value) : std::nullopt);
     }
     case ExprKind::IsNull:
-        return condition(evaluate(*expression.arguments[0], context).isNull() != expression.negated);
+        return condition(evaluate(*expression.arguments[0], context).isNull() !=
+                         expression.negated);
     case ExprKind::InList: {
         const TsqlValue value = evaluate(*expression.arguments[0], context);
         bool unknown = false;
@@ -266,8 +266,9 @@ TsqlValue Evaluator::evaluate(const Expr& expression, EvaluationContext& context
     case ExprKind::Case: {
         const SqlType type = context.staticType(expression);
         const std::optional<TsqlValue> operand =
-            expression.caseOperand ? std::optional<TsqlValue>(evaluate(*expression.caseOperand, context))
-                                   : std::nullopt;
+            expression.caseOperand
+                ? std::optional<TsqlValue>(evaluate(*expression.caseOperand, context))
+                : std::nullopt;
         for (const auto& [when, then] : expression.whens) {
             bool holds = false;
             if (operand) {
@@ -317,7 +318,9 @@ TsqlValue Evaluator::evaluate(const Expr& expression, EvaluationContext& context
 
 TsqlValue Evaluator::function(const Expr& expression, EvaluationContext& context) {
     const QString name = expression.name.object().toLower();
-    const auto argument = [&](std::size_t i) { return evaluate(*expression.arguments[i], context); };
+    const auto argument = [&](std::size_t i) {
+        return evaluate(*expression.arguments[i], context);
+    };
     if (name == QLatin1String("isnull") || name == QLatin1String("coalesce") ||
         name == QLatin1String("iif")) {
         const SqlType type = context.staticType(expression);

@@ -86,8 +86,8 @@ private:
     Flow runList(const StatementList& statements, Frame& frame, Results* results);
     Flow runStatement(const Statement& statement, Frame& frame, Results* results);
     void handleError(TsqlError& error, Frame& frame);
-    std::vector<std::vector<TsqlValue>> execute(CompiledEntry& entry, Frame& frame,
-                                                bool wantRows, qint64* changes = nullptr);
+    std::vector<std::vector<TsqlValue>> execute(CompiledEntry& entry, Frame& frame, bool wantRows,
+                                                qint64* changes = nullptr);
     void executeSql(const QByteArray& sql);
     void runCompiledSteps(CompiledEntry& entry, Frame& frame);
     TsqlValue bindingValue(const Binding& binding, Frame& frame);

@@ -161,8 +161,8 @@ std::vector<Token> Lexer::tokenize(const QString& sql) {
             token.text = QStringLiteral("?");
         } else {
             token.kind = Kind::Symbol;
-            static const char* const pairs[] = {"<=", ">=", "<>", "!=", "!<", "!>", "+=", "-=",
-                                                "*=", "/=", "%=", "&=", "|=", "^="};
+            static const char* const pairs[] = {
+                "<=", ">=", "<>", "!=", "!<", "!>", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^="};
             for (const char* pair : pairs) {
                 if (c == QLatin1Char(pair[0]) && at(i + 1) == QLatin1Char(pair[1]))
                     end = i + 2;

@@ -15,39 +15,166 @@ using Kind = Token::Kind;
 const QSet<QString>& reservedWords() {
     static const QSet<QString> words = [] {
         QSet<QString> set;
-        for (const char* word :
-             {"add",        "all",         "alter",      "and",          "any",
-              "as",         "asc",         "backup",     "begin",        "between",
-              "break",      "browse",      "bulk",       "by",           "cascade",
-              "case",       "check",       "checkpoint", "close",        "clustered",
-              "coalesce",   "collate",     "column",     "commit",       "compute",
-              "constraint", "contains",    "continue",   "convert",      "create",
-              "cross",      "current",     "cursor",     "database",     "dbcc",
-              "deallocate", "declare",     "default",    "delete",       "deny",
-              "desc",       "distinct",    "distributed", "double",      "drop",
-              "else",       "end",         "errlvl",     "escape",       "except",
-              "exec",       "execute",     "exists",     "exit",         "external",
-              "fetch",      "file",        "fillfactor", "for",          "foreign",
-              "freetext",   "from",        "full",       "function",     "goto",
-              "grant",      "group",       "having",     "holdlock",     "identity",
-              "identity_insert", "identitycol", "if",    "in",           "index",
-              "inner",      "insert",      "intersect",  "into",         "is",
-              "join",       "key",         "kill",       "left",         "like",
-              "lineno",     "merge",       "national",   "nocheck",      "nonclustered",
-              "not",        "null",        "nullif",     "of",           "off",
-              "offsets",    "on",          "open",       "option",       "or",
-              "order",      "outer",       "over",       "percent",      "pivot",
-              "plan",       "primary",     "print",      "proc",         "procedure",
-              "public",     "raiserror",   "read",       "reconfigure",  "references",
-              "replication", "restore",    "restrict",   "return",       "revert",
-              "revoke",     "right",       "rollback",   "rowcount",     "rowguidcol",
-              "rule",       "save",        "schema",     "select",       "set",
-              "setuser",    "shutdown",    "some",       "statistics",   "table",
-              "textsize",   "then",        "to",         "top",          "tran",
-              "transaction", "trigger",    "truncate",   "union",        "unique",
-              "unpivot",    "update",      "use",        "user",         "values",
-              "varying",    "view",        "waitfor",    "when",         "where",
-              "while",      "with",        "throw",      "offset",       "fetch"})
+        for (const char* word : {"add",
+                                 "all",
+                                 "alter",
+                                 "and",
+                                 "any",
+                                 "as",
+                                 "asc",
+                                 "backup",
+                                 "begin",
+                                 "between",
+                                 "break",
+                                 "browse",
+                                 "bulk",
+                                 "by",
+                                 "cascade",
+                                 "case",
+                                 "check",
+                                 "checkpoint",
+                                 "close",
+                                 "clustered",
+                                 "coalesce",
+                                 "collate",
+                                 "column",
+                                 "commit",
+                                 "compute",
+                                 "constraint",
+                                 "contains",
+                                 "continue",
+                                 "convert",
+                                 "create",
+                                 "cross",
+                                 "current",
+                                 "cursor",
+                                 "database",
+                                 "dbcc",
+                                 "deallocate",
+                                 "declare",
+                                 "default",
+                                 "delete",
+                                 "deny",
+                                 "desc",
+                                 "distinct",
+                                 "distributed",
+                                 "double",
+                                 "drop",
+                                 "else",
+                                 "end",
+                                 "errlvl",
+                                 "escape",
+                                 "except",
+                                 "exec",
+                                 "execute",
+                                 "exists",
+                                 "exit",
+                                 "external",
+                                 "fetch",
+                                 "file",
+                                 "fillfactor",
+                                 "for",
+                                 "foreign",
+                                 "freetext",
+                                 "from",
+                                 "full",
+                                 "function",
+                                 "goto",
+                                 "grant",
+                                 "group",
+                                 "having",
+                                 "holdlock",
+                                 "identity",
+                                 "identity_insert",
+                                 "identitycol",
+                                 "if",
+                                 "in",
+                                 "index",
+                                 "inner",
+                                 "insert",
+                                 "intersect",
+                                 "into",
+                                 "is",
+                                 "join",
+                                 "key",
+                                 "kill",
+                                 "left",
+                                 "like",
+                                 "lineno",
+                                 "merge",
+                                 "national",
+                                 "nocheck",
+                                 "nonclustered",
+                                 "not",
+                                 "null",
+                                 "nullif",
+                                 "of",
+                                 "off",
+                                 "offsets",
+                                 "on",
+                                 "open",
+                                 "option",
+                                 "or",
+                                 "order",
+                                 "outer",
+                                 "over",
+                                 "percent",
+                                 "pivot",
+                                 "plan",
+                                 "primary",
+                                 "print",
+                                 "proc",
+                                 "procedure",
+                                 "public",
+                                 "raiserror",
+                                 "read",
+                                 "reconfigure",
+                                 "references",
+                                 "replication",
+                                 "restore",
+                                 "restrict",
+                                 "return",
+                                 "revert",
+                                 "revoke",
+                                 "right",
+                                 "rollback",
+                                 "rowcount",
+                                 "rowguidcol",
+                                 "rule",
+                                 "save",
+                                 "schema",
+                                 "select",
+                                 "set",
+                                 "setuser",
+                                 "shutdown",
+                                 "some",
+                                 "statistics",
+                                 "table",
+                                 "textsize",
+                                 "then",
+                                 "to",
+                                 "top",
+                                 "tran",
+                                 "transaction",
+                                 "trigger",
+                                 "truncate",
+                                 "union",
+                                 "unique",
+                                 "unpivot",
+                                 "update",
+                                 "use",
+                                 "user",
+                                 "values",
+                                 "varying",
+                                 "view",
+                                 "waitfor",
+                                 "when",
+                                 "where",
+                                 "while",
+                                 "with",
+                                 "throw",
+                                 "offset",
+                                 "fetch"})
             set.insert(QString::fromLatin1(word));
         return set;
     }();
@@ -198,18 +325,17 @@ void Parser::syntaxError(const Token& token) const {
                         QStringLiteral("Incorrect syntax near the keyword '%1'.")
                             .arg(token.text.toLower()),
                         15, 1, ErrorScope::Batch)
-            : TsqlError(102, QStringLiteral("Incorrect syntax near '%1'.").arg(describe(token)),
-                        15, 1, ErrorScope::Batch);
+            : TsqlError(102, QStringLiteral("Incorrect syntax near '%1'.").arg(describe(token)), 15,
+                        1, ErrorScope::Batch);
     error.setPlace(QString(), token.line);
     throw error;
 }
 
 void Parser::unsupported(const QString& what) const {
-    TsqlError error(40000,
-                    QStringLiteral("The embedded engine does not run %1 (line %2).")
-                        .arg(what)
-                        .arg(peek().line),
-                    16, 1, ErrorScope::Batch);
+    TsqlError error(
+        40000,
+        QStringLiteral("The embedded engine does not run %1 (line %2).").arg(what).arg(peek().line),
+        16, 1, ErrorScope::Batch);
     error.setPlace(QString(), peek().line);
     throw error;
 }
@@ -699,8 +825,8 @@ StatementPtr Parser::setStatement() {
     if (value.kind == Kind::End || value.isSymbol(";"))
         syntaxError();
     if (value.isWord("on") || value.isWord("off") || value.kind == Kind::Word ||
-        value.kind == Kind::Integer || value.kind == Kind::String ||
-        value.kind == Kind::NString || value.kind == Kind::Variable) {
+        value.kind == Kind::Integer || value.kind == Kind::String || value.kind == Kind::NString ||
+        value.kind == Kind::Variable) {
         take();
         statement->value = value.text.toUpper();
         if (value.isSymbol("-") && peek().kind == Kind::Integer)
@@ -845,9 +971,8 @@ StatementPtr Parser::transactionStatement(StatementKind kind) {
         syntaxError();
     if (!transactionWord && acceptWord("work"))
         return statement;
-    if (transactionWord &&
-        ((peek().kind == Kind::Word && !isReserved(peek())) || peek().kind == Kind::Variable ||
-         peek().kind == Kind::QuotedName))
+    if (transactionWord && ((peek().kind == Kind::Word && !isReserved(peek())) ||
+                            peek().kind == Kind::Variable || peek().kind == Kind::QuotedName))
         statement->name = take().text;
     if (kind == StatementKind::SaveTransaction && statement->name.isEmpty())
         syntaxError();
@@ -1200,7 +1325,8 @@ TypeName Parser::typeName() {
         type.name = QStringLiteral("float");
     if (type.name.compare(QLatin1String("national"), Qt::CaseInsensitive) == 0) {
         if (acceptWord("character") || acceptWord("char"))
-            type.name = acceptWord("varying") ? QStringLiteral("nvarchar") : QStringLiteral("nchar");
+            type.name =
+                acceptWord("varying") ? QStringLiteral("nvarchar") : QStringLiteral("nchar");
     }
     if ((type.name.compare(QLatin1String("character"), Qt::CaseInsensitive) == 0 ||
          type.name.compare(QLatin1String("char"), Qt::CaseInsensitive) == 0) &&
@@ -1392,11 +1518,10 @@ void Parser::skipTableHints() {
         return;
     }
     if (atSymbol("(") && peek(1).kind == Kind::Word && !atQueryStart(1)) {
-        static const char* const hints[] = {"nolock",   "readuncommitted", "readcommitted",
-                                            "rowlock",  "paglock",         "tablock",
-                                            "tablockx", "updlock",         "holdlock",
-                                            "xlock",    "readpast",        "serializable",
-                                            "repeatableread", "nowait"};
+        static const char* const hints[] = {
+            "nolock",   "readuncommitted", "readcommitted",  "rowlock",  "paglock",
+            "tablock",  "tablockx",        "updlock",        "holdlock", "xlock",
+            "readpast", "serializable",    "repeatableread", "nowait"};
         for (const char* hint : hints) {
             if (atWord(hint, 1)) {
                 skipIndexOptions();
@@ -1704,9 +1829,9 @@ QString Parser::aliasIfAny() {
     if (acceptWord("as"))
         return name();
     const Token& token = peek();
-    if (token.kind == Kind::QuotedName || (token.kind == Kind::Word && !isReserved(token) &&
-                                           !token.isWord("cross") && !token.isWord("outer") &&
-                                           !token.isWord("apply")))
+    if (token.kind == Kind::QuotedName ||
+        (token.kind == Kind::Word && !isReserved(token) && !token.isWord("cross") &&
+         !token.isWord("outer") && !token.isWord("apply")))
         return take().text;
     return QString();
 }
@@ -1904,13 +2029,13 @@ ExprPtr Parser::primary() {
     case Kind::Binary:
     case Kind::Money: {
         auto literal = makeExpr(ExprKind::Literal, line);
-        literal->literal = token.kind == Kind::Integer  ? LiteralKind::Integer
-                           : token.kind == Kind::Number ? LiteralKind::Number
-                           : token.kind == Kind::Float  ? LiteralKind::Float
-                           : token.kind == Kind::String ? LiteralKind::String
+        literal->literal = token.kind == Kind::Integer   ? LiteralKind::Integer
+                           : token.kind == Kind::Number  ? LiteralKind::Number
+                           : token.kind == Kind::Float   ? LiteralKind::Float
+                           : token.kind == Kind::String  ? LiteralKind::String
                            : token.kind == Kind::NString ? LiteralKind::NString
-                           : token.kind == Kind::Binary ? LiteralKind::Binary
-                                                        : LiteralKind::Money;
+                           : token.kind == Kind::Binary  ? LiteralKind::Binary
+                                                         : LiteralKind::Money;
         literal->text = take().text;
         return literal;
     }

@@ -35,9 +35,9 @@ private:
     [[noreturn]] void syntaxError() const;
     [[noreturn]] void syntaxError(const Token& token) const;
     [[noreturn]] void unsupported(const QString& what) const;
-    QString name();         // an identifier, without quotes
+    QString name();          // an identifier, without quotes
     ObjectName objectName(); // a.b.c
-    QString variableName(); // @name
+    QString variableName();  // @name
     bool atStatementEnd() const;
 
     // statements

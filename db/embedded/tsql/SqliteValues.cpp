@@ -44,8 +44,8 @@ TsqlValue readVariant(sqlite3_value* value) {
             return TsqlValue::decimal(decimal, SqlType::decimal(precision, decimal.scale()));
         }
         const QByteArray bytes(static_cast<const char*>(data), size);
-        return TsqlValue::binary(bytes, SqlType{TypeKind::VarBinary, 0, 0,
-                                                bytes.isEmpty() ? 1 : int(bytes.size())});
+        return TsqlValue::binary(
+            bytes, SqlType{TypeKind::VarBinary, 0, 0, bytes.isEmpty() ? 1 : int(bytes.size())});
     }
     default:
         return TsqlValue::null(SqlType::null());
