@@ -225,6 +225,24 @@ TEST(Decimal, DoublesAreReadAsTheirFifteenSignificantDigits) {
     EXPECT_EQ(text(*Decimal::fromDouble(-1234.5)), "-1234.5");
     EXPECT_EQ(text(*Decimal::fromDouble(1e20)), "100000000000000000000");
     EXPECT_EQ(text(*Decimal::fromDouble(1.5e-10)), "0.00000000015");
+    // Any decimal of at most 15 digits comes back from its nearest double, at its own scale and
+    // rounded to a smaller one, whichever way the reading goes.
+    std::mt19937_64 random(15);
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = int(random() % 15) + 1;
+        std::int64_t mantissa = std::int64_t(random() % 1000000000000000ULL);
+        for (int d = digits; d < 15; ++d)
+            mantissa /= 10;
+        if (random() % 2)
+            mantissa = -mantissa;
+        const int scale = int(random() % 12);
+        const Decimal original(mantissa, scale);
+        const double stored = original.toDouble();
+        EXPECT_EQ(text(*Decimal::fromDouble(stored, scale)), text(original)) << stored;
+        const int smaller = int(random() % (scale + 1));
+        EXPECT_EQ(text(*Decimal::fromDouble(stored, smaller)), text(original.rescaled(smaller)))
+            << stored << " at " << smaller;
+    }
     EXPECT_EQ(dec("0.1").toDouble(), 0.1);
     EXPECT_EQ(dec("-1234.5678").toDouble(), -1234.5678);
     EXPECT_EQ(dec("0.12345678901234567890123456789012345678").toDouble(),

@@ -44,8 +44,9 @@ public:
         return false;
     }
     QString text(int column) const {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement_, column)),
-                                 sqlite3_column_bytes(statement_, column));
+        return QString::fromUtf8(
+            reinterpret_cast<const char*>(sqlite3_column_text(statement_, column)),
+            sqlite3_column_bytes(statement_, column));
     }
     qint64 number(int column) const { return sqlite3_column_int64(statement_, column); }
     bool isNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
@@ -120,26 +121,27 @@ void Catalog::prepare() {
     }
     if (!hasDefinition)
         execute(database_, "ALTER TABLE main.embedded_procedures ADD COLUMN Definition TEXT");
-    execute(database_, "CREATE TABLE IF NOT EXISTS main.embedded_identity ("
-                       "TableName TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, ColumnName TEXT NOT NULL, "
-                       "Seed INTEGER NOT NULL, Increment INTEGER NOT NULL, Current INTEGER)");
+    execute(database_,
+            "CREATE TABLE IF NOT EXISTS main.embedded_identity ("
+            "TableName TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, ColumnName TEXT NOT NULL, "
+            "Seed INTEGER NOT NULL, Increment INTEGER NOT NULL, Current INTEGER)");
     execute(database_, "CREATE TABLE IF NOT EXISTS main.embedded_types ("
                        "Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, BaseType TEXT NOT NULL, "
                        "Nullable INTEGER NOT NULL DEFAULT 1)");
 }
 
 void Catalog::prepareConnection() {
-    execute(database_, "CREATE TEMP TABLE IF NOT EXISTS embedded_identity ("
-                       "TableName TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, ColumnName TEXT NOT NULL, "
-                       "Seed INTEGER NOT NULL, Increment INTEGER NOT NULL, Current INTEGER)");
+    execute(database_,
+            "CREATE TEMP TABLE IF NOT EXISTS embedded_identity ("
+            "TableName TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, ColumnName TEXT NOT NULL, "
+            "Seed INTEGER NOT NULL, Increment INTEGER NOT NULL, Current INTEGER)");
 }
 
 std::optional<Catalog::Identity> Catalog::identity(const QString& table, bool temporary) {
-    CatalogQuery query(database_, temporary
-                                      ? "SELECT ColumnName, Seed, Increment, Current FROM "
-                                        "temp.embedded_identity WHERE TableName = ?1"
-                                      : "SELECT ColumnName, Seed, Increment, Current FROM "
-                                        "main.embedded_identity WHERE TableName = ?1");
+    CatalogQuery query(database_, temporary ? "SELECT ColumnName, Seed, Increment, Current FROM "
+                                              "temp.embedded_identity WHERE TableName = ?1"
+                                            : "SELECT ColumnName, Seed, Increment, Current FROM "
+                                              "main.embedded_identity WHERE TableName = ?1");
     query.bind(1, table);
     if (!query.next())
         return std::nullopt;
@@ -160,7 +162,10 @@ void Catalog::addIdentity(const QString& table, bool temporary, const Identity& 
                                        : "INSERT OR REPLACE INTO main.embedded_identity "
                                          "(TableName, ColumnName, Seed, Increment) VALUES (?1, ?2, "
                                          "?3, ?4)");
-    insert.bind(1, table).bind(2, identity.column).bind(3, identity.seed).bind(4, identity.increment);
+    insert.bind(1, table)
+        .bind(2, identity.column)
+        .bind(3, identity.seed)
+        .bind(4, identity.increment);
     insert.next();
     invalidate();
 }
@@ -255,9 +260,10 @@ const TableInfo* Catalog::table(const QString& name, bool temporary) {
             ColumnInfo column;
             column.name = columns.text(0);
             column.notNull = columns.number(2) != 0;
-            column.type = columnType(columns.text(1))
-                              .value_or(catalogViewColumn(info->name, column.name)
-                                            .value_or(SqlType::variant()));
+            column.type =
+                columnType(columns.text(1))
+                    .value_or(
+                        catalogViewColumn(info->name, column.name).value_or(SqlType::variant()));
             if (!info->view) {
                 const char* collation = nullptr;
                 int autoIncrement = 0;
@@ -355,9 +361,9 @@ void Catalog::storeProcedure(const QString& name, const QString& text, bool repl
                                    "'view') AND name = ?1 COLLATE NOCASE");
     object.bind(1, name);
     if (object.next() || (!replace && hasProcedure(name)))
-        throw TsqlError(2714,
-                        QStringLiteral("There is already an object named '%1' in the database.")
-                            .arg(name));
+        throw TsqlError(
+            2714,
+            QStringLiteral("There is already an object named '%1' in the database.").arg(name));
     CatalogQuery store(database_, "INSERT OR REPLACE INTO main.embedded_procedures (Name, "
                                   "Definition) VALUES (?1, ?2)");
     store.bind(1, name).bind(2, text);
@@ -395,9 +401,26 @@ void Catalog::invalidate() {
     ++generation_;
 }
 
+void Catalog::StatementFinalizer::operator()(sqlite3_stmt* statement) const {
+    sqlite3_finalize(statement);
+}
+
 void Catalog::refreshIfChanged() {
-    CatalogQuery version(database_, "PRAGMA data_version");
-    const qint64 current = version.next() ? version.number(0) : 0;
+    if (!dataVersionQuery_) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v3(database_, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT,
+                               &statement, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(statement);
+            throw TsqlError(0, QString::fromUtf8(sqlite3_errmsg(database_)));
+        }
+        dataVersionQuery_.reset(statement);
+    }
+    sqlite3_stmt* query = dataVersionQuery_.get();
+    const int code = sqlite3_step(query);
+    const qint64 current = code == SQLITE_ROW ? sqlite3_column_int64(query, 0) : 0;
+    sqlite3_reset(query);
+    if (code != SQLITE_ROW && code != SQLITE_DONE)
+        throw TsqlError(0, QString::fromUtf8(sqlite3_errmsg(database_)));
     if (dataVersion_ >= 0 && current != dataVersion_)
         invalidate();
     dataVersion_ = current;

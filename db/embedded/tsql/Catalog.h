@@ -10,6 +10,7 @@
 #include <optional>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace db::tsql {
 
@@ -82,6 +83,11 @@ private:
     QHash<QString, SqlType> userTypes_;
     bool userTypesRead_ = false;
     QHash<QString, std::shared_ptr<const StoredProcedure>> procedures_;
+    struct StatementFinalizer {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+    // PRAGMA data_version, prepared once: it runs before every batch.
+    std::unique_ptr<sqlite3_stmt, StatementFinalizer> dataVersionQuery_;
     qint64 dataVersion_ = -1;
     int generation_ = 0;
 };

@@ -154,6 +154,19 @@ Decimal Decimal::fromInteger(std::int64_t value) {
     return Decimal(Mantissa(value), 0);
 }
 
+std::optional<std::int64_t> Decimal::shortMantissa(double value, int scale) {
+    if (scale < 0 || scale > 22)
+        return std::nullopt;
+    const double power = exactPowersOf10[scale];
+    const double scaled = value * power;
+    if (!(std::fabs(scaled) < 1e15))
+        return std::nullopt;
+    const double candidate = std::nearbyint(scaled);
+    if (candidate / power != value)
+        return std::nullopt;
+    return std::int64_t(candidate);
+}
+
 std::optional<Decimal> Decimal::fromDouble(double value, int scale) {
     checkScale(scale);
     if (!std::isfinite(value))
@@ -167,6 +180,11 @@ std::optional<Decimal> Decimal::fromDouble(double value, int scale) {
             return std::nullopt;
         return Decimal(whole * Mantissa(pow10(scale)), scale);
     }
+    // A value that a decimal of this scale stored as its nearest double: when m / 10^scale
+    // gives the double back, m (fewer than 16 digits) is the decimal the 15 digits name, as a
+    // decimal of at most 15 digits is the only one of them with that nearest double.
+    if (const auto mantissa = shortMantissa(value, scale))
+        return Decimal(Mantissa(*mantissa), scale);
     // The 15 significant digits as "d.dddddddddddddde+x", correctly rounded.
     char text[32];
     const auto written = std::to_chars(text, text + sizeof text, std::fabs(value),

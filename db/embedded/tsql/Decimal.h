@@ -32,6 +32,10 @@ public:
     // significant digits first (so 2.675 is 2.675, not 2.67499999999999982), half away from
     // zero. Nothing for an infinity, a NaN or a value of more than 38 digits at that scale.
     static std::optional<Decimal> fromDouble(double value, int scale);
+    // The mantissa m at the scale when the double is the nearest one to m / 10^scale and m has
+    // at most 15 digits: then that decimal is the one the double's 15 digits name, and it is
+    // found without them. Nothing otherwise.
+    static std::optional<std::int64_t> shortMantissa(double value, int scale);
     // The double's 15 significant digits as they stand, at the smallest scale that holds them
     // (at most 38). Nothing where fromDouble gives nothing.
     static std::optional<Decimal> fromDouble(double value);

@@ -99,8 +99,8 @@ TsqlValue markerValue(const SqlValue& value, const SqlType& type) {
         return TsqlValue::binary(value.value.toByteArray(), type);
     default: {
         const QString text = value.value.toString();
-        return TsqlValue::text(text, text.size() > 4000 ? SqlType::nVarChar(SqlType::maxLength)
-                                                        : type);
+        return TsqlValue::text(text,
+                               text.size() > 4000 ? SqlType::nVarChar(SqlType::maxLength) : type);
     }
     }
 }
@@ -146,9 +146,9 @@ DatabaseError reported(const std::vector<TsqlError>& errors) {
 }
 
 TsqlError fromDatabaseError(const DatabaseError& error) {
-    const DatabaseErrorEntry entry =
-        error.entries().empty() ? DatabaseErrorEntry{QString(), 0, error.message()}
-                                : error.entries().front();
+    const DatabaseErrorEntry entry = error.entries().empty()
+                                         ? DatabaseErrorEntry{QString(), 0, error.message()}
+                                         : error.entries().front();
     return TsqlError(entry.nativeCode, entry.text);
 }
 
@@ -304,6 +304,12 @@ struct Interpreter::Unit {
     std::unordered_map<const Expr*, bool> simple;
     std::unordered_map<const Expr*, SqlType> types;
     std::unordered_map<const Expr*, TsqlValue> literals;
+    // The type each Declare gives its variable, and the catalog generation it was read in.
+    struct DeclaredType {
+        int generation = -1;
+        std::optional<SqlType> type;
+    };
+    std::unordered_map<const VariableDeclaration*, DeclaredType> declaredTypes;
 
     const StatementList& statements() const {
         return procedure ? procedure->definition->body : batch.statements;
@@ -386,8 +392,7 @@ public:
         if (object.startsWith('@')) {
             const auto found = frame_.tables.constFind(object.toLower());
             if (found == frame_.tables.cend())
-                fail(1087,
-                     QStringLiteral("Must declare the table variable \"%1\".").arg(object),
+                fail(1087, QStringLiteral("Must declare the table variable \"%1\".").arg(object),
                      ErrorScope::Batch, 15);
             return &found.value().info;
         }
@@ -407,9 +412,10 @@ public:
     SqlType markerType(int number) override {
         const auto& types = frame_.unit->markerTypes;
         if (number < 0 || std::size_t(number) >= types.size())
-            fail(8178, QStringLiteral("The parameterized query expects parameter %1, which was "
-                                      "not supplied.")
-                           .arg(number + 1),
+            fail(8178,
+                 QStringLiteral("The parameterized query expects parameter %1, which was "
+                                "not supplied.")
+                     .arg(number + 1),
                  ErrorScope::Batch);
         return types[std::size_t(number)];
     }
@@ -425,7 +431,8 @@ private:
 // The values an expression of a frame reads when the engine works it out itself.
 class FrameContext : public EvaluationContext {
 public:
-    FrameContext(Interpreter& interpreter, Frame& frame) : interpreter_(interpreter), frame_(frame) {}
+    FrameContext(Interpreter& interpreter, Frame& frame)
+        : interpreter_(interpreter), frame_(frame) {}
 
     TsqlValue variable(const QString& name) override {
         const auto found = frame_.variables.constFind(name.toLower());
@@ -441,9 +448,10 @@ public:
         if (frame_.rowValues != nullptr)
             return (*frame_.rowValues)[std::size_t(number)];
         if (frame_.markers == nullptr || std::size_t(number) >= frame_.markers->size())
-            fail(8178, QStringLiteral("The parameterized query expects parameter %1, which was "
-                                      "not supplied.")
-                           .arg(number + 1),
+            fail(8178,
+                 QStringLiteral("The parameterized query expects parameter %1, which was "
+                                "not supplied.")
+                     .arg(number + 1),
                  ErrorScope::Batch);
         return markerValue((*frame_.markers)[std::size_t(number)],
                            frame_.unit->markerTypes[std::size_t(number)]);
@@ -458,9 +466,10 @@ public:
         if (!resolved)
             resolved = SqlType::fromDeclaration(type.name, type.arguments);
         if (!resolved)
-            fail(2715, QStringLiteral("Column, parameter, or variable #1: Cannot find data type "
-                                      "%1.")
-                           .arg(type.name),
+            fail(2715,
+                 QStringLiteral("Column, parameter, or variable #1: Cannot find data type "
+                                "%1.")
+                     .arg(type.name),
                  ErrorScope::Batch);
         return *resolved;
     }
@@ -564,7 +573,7 @@ TsqlValue Interpreter::bindingValue(const Binding& binding, Frame& frame) {
             return (*frame.rowValues)[std::size_t(binding.marker)];
         return markerValue((*frame.markers)[std::size_t(binding.marker)], binding.type);
     case Binding::Kind::Variable: {
-        const auto found = frame.variables.constFind(binding.name.toLower());
+        const auto found = frame.variables.constFind(binding.key);
         if (found == frame.variables.cend())
             fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(binding.name),
                  ErrorScope::Batch, 15);
@@ -577,7 +586,7 @@ TsqlValue Interpreter::bindingValue(const Binding& binding, Frame& frame) {
 }
 
 std::vector<std::vector<TsqlValue>> Interpreter::execute(CompiledEntry& entry, Frame& frame,
-                                                          bool wantRows, qint64* changes) {
+                                                         bool wantRows, qint64* changes) {
     const CompiledStatement& statement = entry.statement;
     if (!entry.prepared) {
         if (qEnvironmentVariableIsSet("STOCKCOST_TSQL_TRACE"))
@@ -590,10 +599,11 @@ std::vector<std::vector<TsqlValue>> Interpreter::execute(CompiledEntry& entry, F
     // the write lock, in a transaction of the insert's own when none is open.
     std::optional<Catalog::Identity> identity;
     bool ownTransaction = false;
-    const QString identityKey =
-        (statement.identityTemporary ? QStringLiteral("temp.") : QStringLiteral("main.")) +
-        '"' + statement.identityTable + '"';
+    QString identityKey;
     if (!statement.identityTable.isEmpty()) {
+        identityKey =
+            (statement.identityTemporary ? QStringLiteral("temp.") : QStringLiteral("main.")) +
+            '"' + statement.identityTable + '"';
         if (tranCount_ == 0 && sqlite3_get_autocommit(database_) != 0) {
             executeSql("BEGIN IMMEDIATE");
             ownTransaction = true;
@@ -614,7 +624,8 @@ std::vector<std::vector<TsqlValue>> Interpreter::execute(CompiledEntry& entry, F
     } rollbackOnError{*this, ownTransaction};
     qint64 firstLast = 0;
     if (identity) {
-        const TableInfo* table = catalog_.table(statement.identityTable, statement.identityTemporary);
+        const TableInfo* table =
+            catalog_.table(statement.identityTable, statement.identityTemporary);
         const QString key = table != nullptr ? table->sqlName : identityKey;
         firstLast = identity->current.value_or(identity->seed - identity->increment);
         functions_.startIdentity(key, firstLast, identity->increment);
@@ -652,7 +663,8 @@ std::vector<std::vector<TsqlValue>> Interpreter::execute(CompiledEntry& entry, F
     if (changes != nullptr)
         *changes = inserted;
     if (identity) {
-        const TableInfo* table = catalog_.table(statement.identityTable, statement.identityTemporary);
+        const TableInfo* table =
+            catalog_.table(statement.identityTable, statement.identityTemporary);
         const QString key = table != nullptr ? table->sqlName : identityKey;
         std::optional<qint64> last;
         if (statement.identityExplicit && table != nullptr && inserted > 0) {
@@ -693,9 +705,9 @@ void Interpreter::executeSql(const QByteArray& sql) {
         }
         if (auto error = functions_.takeError())
             throw *error;
-        throw fromDatabaseError(EmbeddedErrors::fromSqlite(
-            database_, sqlite3_extended_errcode(database_),
-            QString::fromUtf8(sqlite3_errmsg(database_)), sql));
+        throw fromDatabaseError(
+            EmbeddedErrors::fromSqlite(database_, sqlite3_extended_errcode(database_),
+                                       QString::fromUtf8(sqlite3_errmsg(database_)), sql));
     }
 }
 
@@ -978,9 +990,8 @@ Interpreter::Flow Interpreter::runSelect(const SelectStatement& statement, Frame
             const QString name = first.into.object();
             const bool temporary = name.startsWith('#');
             if (catalog_.table(name, temporary) != nullptr)
-                fail(2714,
-                     QStringLiteral("There is already an object named '%1' in the database.")
-                         .arg(name));
+                fail(2714, QStringLiteral("There is already an object named '%1' in the database.")
+                               .arg(name));
             QStringList columns;
             for (std::size_t i = 0; i < select.columnTypes.size(); ++i) {
                 const QString column = select.columnNames[int(i)];
@@ -988,12 +999,13 @@ Interpreter::Flow Interpreter::runSelect(const SelectStatement& statement, Frame
                     fail(1038,
                          QStringLiteral("An object or column name is missing or empty. For "
                                         "SELECT INTO statements, verify each column has a name."));
-                columns << quoted(column) + ' ' + StatementCompiler::declaredType(select.columnTypes[i]) +
+                columns << quoted(column) + ' ' +
+                               StatementCompiler::declaredType(select.columnTypes[i]) +
                                (select.columnTypes[i].isString()
                                     ? QStringLiteral(" COLLATE Thai_CI_AS")
-                                    : select.columnTypes[i].isDateTime()
-                                          ? QStringLiteral(" COLLATE TSQL_DateTime")
-                                          : QString());
+                                : select.columnTypes[i].isDateTime()
+                                    ? QStringLiteral(" COLLATE TSQL_DateTime")
+                                    : QString());
             }
             const QString sqlName =
                 (temporary ? QStringLiteral("temp.") : QStringLiteral("main.")) + quoted(name);
@@ -1025,8 +1037,9 @@ Interpreter::Flow Interpreter::runSelect(const SelectStatement& statement, Frame
         lastError_ = 0;
         return Flow::Next;
     }
-    CompiledEntry& entry = compiled(statement, frame, 0,
-                                    [&](StatementCompiler& compiler) { return compiler.select(statement); });
+    CompiledEntry& entry = compiled(statement, frame, 0, [&](StatementCompiler& compiler) {
+        return compiler.select(statement);
+    });
     auto rows = execute(entry, frame, true);
     rowCount_ = qint64(rows.size());
     lastError_ = 0;
@@ -1035,7 +1048,8 @@ Interpreter::Flow Interpreter::runSelect(const SelectStatement& statement, Frame
         // Each row assigns in turn: the last one stays.
         for (const auto& row : rows) {
             for (int i = 0; i < compiledStatement.assignments.size(); ++i)
-                assign(frame, compiledStatement.assignments[i], row[std::size_t(i)], statement.line);
+                assign(frame, compiledStatement.assignments[i], row[std::size_t(i)],
+                       statement.line);
         }
         return Flow::Next;
     }
@@ -1095,8 +1109,9 @@ void Interpreter::runInsert(const InsertStatement& statement, Frame& frame) {
         rowCount_ = total;
         return;
     }
-    CompiledEntry& entry =
-        compiled(statement, frame, 0, [&](StatementCompiler& compiler) { return compiler.insert(statement); });
+    CompiledEntry& entry = compiled(statement, frame, 0, [&](StatementCompiler& compiler) {
+        return compiler.insert(statement);
+    });
     qint64 changes = 0;
     execute(entry, frame, false, &changes);
     rowCount_ = changes;
@@ -1114,9 +1129,11 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
                 continue;
             const QString instance = tableVariableName(frame, declaration.name);
             const QString sqlName = QStringLiteral("temp.") + quoted(instance);
-            FrameEnvironment environment(*this, frame);
-            StatementCompiler compiler(environment);
-            CompiledStatement create = compiler.createTableVariable(declaration, sqlName);
+            const int index = int(&declaration - statement.variables.data());
+            const CompiledStatement& create =
+                compiled(statement, frame, -1 - index, [&](StatementCompiler& compiler) {
+                    return compiler.createTableVariable(declaration, sqlName);
+                }).statement;
             const QString shape = QString::fromUtf8(create.sql);
             const auto known = tableVariableShapes_.constFind(instance);
             // A table a rolled-back transaction made is gone again.
@@ -1134,7 +1151,8 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
             }
             const TableInfo* table = catalog_.table(instance, true);
             if (table == nullptr)
-                fail(0, QStringLiteral("The table variable %1 could not be made.").arg(declaration.name));
+                fail(0, QStringLiteral("The table variable %1 could not be made.")
+                            .arg(declaration.name));
             TableVariable variable;
             variable.info = *table;
             variable.info.name = declaration.name;
@@ -1142,11 +1160,17 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
             continue;
         }
         if (!frame.variables.contains(key)) {
-            std::optional<SqlType> type;
-            if (declaration.type.arguments.isEmpty())
-                type = catalog_.userType(declaration.type.name);
-            if (!type)
-                type = SqlType::fromDeclaration(declaration.type.name, declaration.type.arguments);
+            auto& [generation, type] = frame.unit->declaredTypes[&declaration];
+            if (generation != catalog_.generation()) {
+                type.reset();
+                if (declaration.type.arguments.isEmpty())
+                    type = catalog_.userType(declaration.type.name);
+                if (!type)
+                    type =
+                        SqlType::fromDeclaration(declaration.type.name, declaration.type.arguments);
+                if (type)
+                    generation = catalog_.generation();
+            }
             if (!type) {
                 TsqlError error(2715,
                                 QStringLiteral("Column, parameter, or variable #1: Cannot find "
@@ -1155,19 +1179,19 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
                                 16, 1, ErrorScope::Batch);
                 throw error;
             }
-            if (!declaration.type.collation.isEmpty() && type->isString()) {
+            SqlType variableType = *type;
+            if (!declaration.type.collation.isEmpty() && variableType.isString()) {
                 const QString lower = declaration.type.collation.toLower();
-                type->collation = lower.contains(QLatin1String("_bin")) ||
-                                          lower.contains(QLatin1String("_cs"))
-                                      ? Collation::Binary
-                                      : Collation::CaseInsensitive;
+                variableType.collation =
+                    lower.contains(QLatin1String("_bin")) || lower.contains(QLatin1String("_cs"))
+                        ? Collation::Binary
+                        : Collation::CaseInsensitive;
             }
-            frame.variables.insert(key, Variable{*type, TsqlValue::null(*type)});
+            frame.variables.insert(key, Variable{variableType, TsqlValue::null(variableType)});
         }
         if (declaration.initialValue) {
-            const TsqlValue value =
-                scalarValue(*declaration.initialValue, frame, statement,
-                            int(&declaration - statement.variables.data()));
+            const TsqlValue value = scalarValue(*declaration.initialValue, frame, statement,
+                                                int(&declaration - statement.variables.data()));
             assign(frame, declaration.name, value, statement.line);
         }
     }
@@ -1203,8 +1227,8 @@ void Interpreter::runSetOption(const SetOptionStatement& statement, Frame& frame
         return;
     }
     if (option == QLatin1String("IDENTITY_INSERT")) {
-        const TableInfo* table = catalog_.table(statement.table.object(),
-                                                statement.table.object().startsWith('#'));
+        const TableInfo* table =
+            catalog_.table(statement.table.object(), statement.table.object().startsWith('#'));
         if (table == nullptr)
             fail(208, QStringLiteral("Invalid object name '%1'.").arg(statement.table.text()));
         if (table->identityColumn() < 0)
@@ -1220,13 +1244,30 @@ void Interpreter::runSetOption(const SetOptionStatement& statement, Frame& frame
         catalog_.invalidate();
         return;
     }
-    static const QStringList accepted = {
-        "NOCOUNT",        "ANSI_NULLS",        "QUOTED_IDENTIFIER", "ANSI_WARNINGS",
-        "ARITHABORT",     "ANSI_PADDING",      "ANSI_NULL_DFLT_ON", "CONCAT_NULL_YIELDS_NULL",
-        "NUMERIC_ROUNDABORT", "IMPLICIT_TRANSACTIONS", "DATEFORMAT", "DATEFIRST",
-        "LANGUAGE",       "LOCK_TIMEOUT",      "TRANSACTION",       "DEADLOCK_PRIORITY",
-        "STATISTICS",     "TEXTSIZE",          "ROWCOUNT",          "NOEXEC",
-        "CURSOR_CLOSE_ON_COMMIT", "ANSI_DEFAULTS", "FMTONLY",        "ARITHIGNORE"};
+    static const QStringList accepted = {"NOCOUNT",
+                                         "ANSI_NULLS",
+                                         "QUOTED_IDENTIFIER",
+                                         "ANSI_WARNINGS",
+                                         "ARITHABORT",
+                                         "ANSI_PADDING",
+                                         "ANSI_NULL_DFLT_ON",
+                                         "CONCAT_NULL_YIELDS_NULL",
+                                         "NUMERIC_ROUNDABORT",
+                                         "IMPLICIT_TRANSACTIONS",
+                                         "DATEFORMAT",
+                                         "DATEFIRST",
+                                         "LANGUAGE",
+                                         "LOCK_TIMEOUT",
+                                         "TRANSACTION",
+                                         "DEADLOCK_PRIORITY",
+                                         "STATISTICS",
+                                         "TEXTSIZE",
+                                         "ROWCOUNT",
+                                         "NOEXEC",
+                                         "CURSOR_CLOSE_ON_COMMIT",
+                                         "ANSI_DEFAULTS",
+                                         "FMTONLY",
+                                         "ARITHIGNORE"};
     for (const QString& part : option.split(',')) {
         if (!accepted.contains(part))
             fail(195, QStringLiteral("'%1' is not a recognized SET option.").arg(part));
@@ -1339,7 +1380,7 @@ Interpreter::Flow Interpreter::runExec(const ExecStatement& statement, Frame& fr
 }
 
 Interpreter::Flow Interpreter::runExecuteSql(const ExecStatement& statement, Frame& frame,
-                                            Results* results) {
+                                             Results* results) {
     // sp_executesql @stmt [, @params [, @p1 = v1 ...]]: the text runs as a procedure of its own
     // whose parameters the second argument declares.
     if (statement.arguments.empty() || statement.arguments[0].isDefault)
@@ -1356,8 +1397,8 @@ Interpreter::Flow Interpreter::runExecuteSql(const ExecStatement& statement, Fra
         text.isNull() ? QString() : convert(text, SqlType::nVarChar(SqlType::maxLength)).asText();
     auto procedure = std::make_shared<StoredProcedure>();
     procedure->name = QStringLiteral("sp_executesql");
-    Batch batch = Parser::parseBatch(QStringLiteral("Create Procedure sp_executesql %1 As\n%2")
-                                         .arg(declarations, body));
+    Batch batch = Parser::parseBatch(
+        QStringLiteral("Create Procedure sp_executesql %1 As\n%2").arg(declarations, body));
     procedure->definition.reset(
         static_cast<CreateProcedureStatement*>(batch.statements.front().release()));
     QStringList parameters;
@@ -1476,13 +1517,15 @@ int Interpreter::runProcedure(const std::shared_ptr<Unit>& unit, Frame& caller,
         if (!type)
             type = SqlType::fromDeclaration(parameter.type.name, parameter.type.arguments);
         if (!type)
-            fail(2715, QStringLiteral("Column, parameter, or variable #1: Cannot find data type "
-                                      "%1.")
-                           .arg(parameter.type.name),
+            fail(2715,
+                 QStringLiteral("Column, parameter, or variable #1: Cannot find data type "
+                                "%1.")
+                     .arg(parameter.type.name),
                  ErrorScope::Batch);
         const CallArgument* given = nullptr;
         for (const CallArgument& argument : arguments) {
-            if (argument.value && argument.parameter.compare(parameter.name, Qt::CaseInsensitive) == 0)
+            if (argument.value &&
+                argument.parameter.compare(parameter.name, Qt::CaseInsensitive) == 0)
                 given = &argument;
         }
         TsqlValue value;
@@ -1656,7 +1699,8 @@ void Interpreter::runRaisError(const RaisErrorStatement& statement, Frame& frame
     const TsqlValue message = evaluate(*statement.message, frame);
     const int severity =
         int(convert(evaluate(*statement.severity, frame), SqlType::integer()).asInteger());
-    const int state = int(convert(evaluate(*statement.state, frame), SqlType::integer()).asInteger());
+    const int state =
+        int(convert(evaluate(*statement.state, frame), SqlType::integer()).asInteger());
     std::vector<TsqlValue> arguments;
     for (const auto& argument : statement.arguments)
         arguments.push_back(evaluate(*argument, frame));
@@ -1744,9 +1788,10 @@ std::vector<Interpreter::TableVariableRows> Interpreter::saveTableVariables() {
             TableVariableRows table;
             table.sqlName = it.value().info.sqlName;
             QString instance = table.sqlName.mid(int(qstrlen("temp."))).mid(1).chopped(1);
-            table.create = tableVariableShapes_.value(instance.replace(QStringLiteral("\"\""),
-                                                                       QStringLiteral("\"")))
-                               .toUtf8();
+            table.create =
+                tableVariableShapes_
+                    .value(instance.replace(QStringLiteral("\"\""), QStringLiteral("\"")))
+                    .toUtf8();
             sqlite3_stmt* select = nullptr;
             const QByteArray sql = "SELECT * FROM " + table.sqlName.toUtf8();
             if (sqlite3_prepare_v2(database_, sql.constData(), -1, &select, nullptr) != SQLITE_OK) {
@@ -1770,8 +1815,8 @@ void Interpreter::restoreTableVariables(const std::vector<TableVariableRows>& sa
     for (const TableVariableRows& table : saved) {
         // The table may have been made inside the transaction, and gone with it.
         if (!table.create.isEmpty())
-            executeSql(QByteArray(table.create).replace("CREATE TEMP TABLE ",
-                                                        "CREATE TEMP TABLE IF NOT EXISTS "));
+            executeSql(QByteArray(table.create)
+                           .replace("CREATE TEMP TABLE ", "CREATE TEMP TABLE IF NOT EXISTS "));
         executeSql("DELETE FROM " + table.sqlName.toUtf8());
         for (const auto& row : table.rows) {
             QStringList markers;
@@ -1976,17 +2021,18 @@ void Interpreter::runSchema(const Statement& statement, Frame& frame) {
         const bool temporary = name.startsWith('#');
         if (catalog_.table(name, temporary) != nullptr ||
             (!temporary && catalog_.hasProcedure(name)))
-            fail(2714,
-                 QStringLiteral("There is already an object named '%1' in the database.").arg(name));
+            fail(
+                2714,
+                QStringLiteral("There is already an object named '%1' in the database.").arg(name));
         const QString sqlName =
             (temporary ? QStringLiteral("temp.") : QStringLiteral("main.")) + quoted(name);
         const CompiledStatement compiled = compiler.createTable(create, sqlName, temporary);
         run(compiled);
         for (const ColumnDefinition& column : create.columns) {
             if (column.identity)
-                catalog_.addIdentity(name, temporary,
-                                     {column.name, column.identitySeed, column.identityIncrement,
-                                      std::nullopt});
+                catalog_.addIdentity(
+                    name, temporary,
+                    {column.name, column.identitySeed, column.identityIncrement, std::nullopt});
         }
         if (temporary && frame.depth > 0)
             frame.tempTables << name;
@@ -2006,8 +2052,9 @@ void Interpreter::runSchema(const Statement& statement, Frame& frame) {
                 fail(208, QStringLiteral("Invalid object name '%1'.").arg(name));
             executeSql("DROP VIEW " + quoted(name).toUtf8());
         } else if (catalog_.table(name) != nullptr || catalog_.hasProcedure(name)) {
-            fail(2714,
-                 QStringLiteral("There is already an object named '%1' in the database.").arg(name));
+            fail(
+                2714,
+                QStringLiteral("There is already an object named '%1' in the database.").arg(name));
         }
         run(compiler.createView(view));
         return;
@@ -2028,15 +2075,16 @@ void Interpreter::runSchema(const Statement& statement, Frame& frame) {
         QStringList parameters;
         for (const auto& parameter : create.parameters) {
             if (parameters.contains(parameter.name, Qt::CaseInsensitive))
-                fail(134, QStringLiteral("The variable name '%1' has already been declared. "
-                                         "Variable names must be unique within a query batch or "
-                                         "stored procedure.")
-                              .arg(parameter.name),
+                fail(134,
+                     QStringLiteral("The variable name '%1' has already been declared. "
+                                    "Variable names must be unique within a query batch or "
+                                    "stored procedure.")
+                         .arg(parameter.name),
                      ErrorScope::Batch);
             parameters << parameter.name;
-            const bool known = (parameter.type.arguments.isEmpty() &&
-                                catalog_.userType(parameter.type.name)) ||
-                               SqlType::fromDeclaration(parameter.type.name, parameter.type.arguments);
+            const bool known =
+                (parameter.type.arguments.isEmpty() && catalog_.userType(parameter.type.name)) ||
+                SqlType::fromDeclaration(parameter.type.name, parameter.type.arguments);
             if (!known)
                 fail(2715,
                      QStringLiteral("Column, parameter, or variable #%1: Cannot find data type %2.")
@@ -2069,10 +2117,10 @@ void Interpreter::runSchema(const Statement& statement, Frame& frame) {
             }
             if (kind == QLatin1String("INDEX")) {
                 CompiledStatement sql;
-                sql.sql = QStringLiteral("DROP INDEX %1%2")
-                              .arg(drop.ifExists ? QStringLiteral("IF EXISTS ") : QString(),
-                                   quoted(name))
-                              .toUtf8();
+                sql.sql =
+                    QStringLiteral("DROP INDEX %1%2")
+                        .arg(drop.ifExists ? QStringLiteral("IF EXISTS ") : QString(), quoted(name))
+                        .toUtf8();
                 run(sql);
                 continue;
             }
@@ -2087,10 +2135,10 @@ void Interpreter::runSchema(const Statement& statement, Frame& frame) {
                                .arg(view ? QStringLiteral("view") : QStringLiteral("table"), name));
             }
             CompiledStatement sql;
-            sql.sql = QStringLiteral("DROP %1 %2")
-                          .arg(view ? QStringLiteral("VIEW") : QStringLiteral("TABLE"),
-                               table->sqlName)
-                          .toUtf8();
+            sql.sql =
+                QStringLiteral("DROP %1 %2")
+                    .arg(view ? QStringLiteral("VIEW") : QStringLiteral("TABLE"), table->sqlName)
+                    .toUtf8();
             run(sql);
             catalog_.dropIdentity(table->name, temporary);
             identitiesGiven_.remove(table->sqlName);
@@ -2216,8 +2264,8 @@ TsqlValue Interpreter::sessionValue(const QString& name, Frame& frame) {
         return error && !error->procedure().isEmpty()
                    ? TsqlValue::text(error->procedure(), SqlType::nVarChar(128))
                    : TsqlValue::null(SqlType::nVarChar(128));
-    fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(name), ErrorScope::Batch,
-         15);
+    fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(name),
+         ErrorScope::Batch, 15);
 }
 
 bool Interpreter::isSimple(const Expr& expression, Frame& frame) {
@@ -2260,10 +2308,12 @@ TsqlValue Interpreter::scalarValue(const Expr& expression, Frame& frame, const S
                                    int part) {
     if (isSimple(expression, frame))
         return evaluate(expression, frame);
-    CompiledEntry& entry = compiled(owner, frame, part,
-                                    [&](StatementCompiler& compiler) { return compiler.scalar(expression); });
+    CompiledEntry& entry = compiled(owner, frame, part, [&](StatementCompiler& compiler) {
+        return compiler.scalar(expression);
+    });
     const auto rows = execute(entry, frame, true);
-    return rows.empty() ? TsqlValue::null(entry.statement.columnTypes.front()) : rows.front().front();
+    return rows.empty() ? TsqlValue::null(entry.statement.columnTypes.front())
+                        : rows.front().front();
 }
 
 std::optional<bool> Interpreter::test(const Expr& condition, Frame& frame, const Statement& owner,
@@ -2274,8 +2324,9 @@ std::optional<bool> Interpreter::test(const Expr& condition, Frame& frame, const
             return std::nullopt;
         return value.asInteger() != 0;
     }
-    CompiledEntry& entry = compiled(owner, frame, part + 100,
-                                    [&](StatementCompiler& compiler) { return compiler.condition(condition); });
+    CompiledEntry& entry = compiled(owner, frame, part + 100, [&](StatementCompiler& compiler) {
+        return compiler.condition(condition);
+    });
     const auto rows = execute(entry, frame, true);
     return !rows.empty() && !rows.front().front().isNull() && rows.front().front().asInteger() != 0;
 }

@@ -11,7 +11,9 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -42,9 +44,219 @@ template <typename Body> void guarded(sqlite3_context* context, Body body) {
     }
 }
 
+// ---- fast paths
+// The functions below run for every row, most often on doubles, integers and decimals that
+// SQLite keeps as doubles. These paths give the result of the general conversion and
+// arithmetic for those cases without building values; anything else (NULLs, errors, other
+// types) goes the general way.
+
+// A float operand kept as a number.
+bool plainFloat(sqlite3_value* value, const SqlType& type, double& result) {
+    if (type.kind != TypeKind::Float)
+        return false;
+    const int storage = sqlite3_value_type(value);
+    if (storage != SQLITE_FLOAT && storage != SQLITE_INTEGER)
+        return false;
+    result = sqlite3_value_double(value);
+    return true;
+}
+
+// A decimal, money or integer operand whose exact value is at most 15 digits, as the double
+// nearest it. A decimal kept as a double reads as that double's 15 digits at the type's scale;
+// when the decimal m / 10^scale gives the double back, that is the decimal, and the double is
+// its nearest. Two such doubles compare as their decimals do.
+bool exactAsDouble(sqlite3_value* value, const SqlType& type, double& result) {
+    const int storage = sqlite3_value_type(value);
+    if (type.isInteger()) {
+        if (storage != SQLITE_INTEGER)
+            return false;
+        const std::int64_t integer = sqlite3_value_int64(value);
+        if (integer <= -1000000000000000 || integer >= 1000000000000000)
+            return false;
+        result = double(integer);
+        return true;
+    }
+    if ((type.kind != TypeKind::Decimal && !type.isMoney()) || storage != SQLITE_FLOAT)
+        return false;
+    const double stored = sqlite3_value_double(value);
+    if (!Decimal::shortMantissa(stored, type.scale))
+        return false;
+    result = stored;
+    return true;
+}
+
+// An exact operand converted to float: the double nearest its value.
+bool exactToFloat(sqlite3_value* value, const SqlType& type, double& result) {
+    if (exactAsDouble(value, type, result))
+        return true;
+    if ((type.kind != TypeKind::Decimal && !type.isMoney()) ||
+        sqlite3_value_type(value) != SQLITE_BLOB)
+        return false;
+    const void* data = sqlite3_value_blob(value);
+    const int size = sqlite3_value_bytes(value);
+    if (!SqliteValues::isExactBlob(data, size))
+        return false;
+    const Decimal decimal = SqliteValues::fromExactBlob(data, size);
+    if (decimal.scale() != type.scale)
+        return false;
+    result = decimal.toDouble();
+    return true;
+}
+
+// An integer operand kept as an integer.
+bool plainInteger(sqlite3_value* value, const SqlType& type, std::int64_t& result) {
+    if (!type.isInteger() || sqlite3_value_type(value) != SQLITE_INTEGER)
+        return false;
+    result = sqlite3_value_int64(value);
+    return true;
+}
+
+bool fitsInteger(std::int64_t value, TypeKind kind) {
+    switch (kind) {
+    case TypeKind::Int:
+        return value >= std::numeric_limits<std::int32_t>::min() &&
+               value <= std::numeric_limits<std::int32_t>::max();
+    case TypeKind::BigInt:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool fastOperator(sqlite3_context* context, sqlite3_value** arguments) {
+    const char op = char(sqlite3_value_int(arguments[0]));
+    const SqlType type = typeArgument(arguments[1]);
+    const SqlType leftType = typeArgument(arguments[3]);
+    const SqlType rightType = typeArgument(arguments[5]);
+    if (type.kind == TypeKind::Float) {
+        double a = 0, b = 0;
+        if (!(plainFloat(arguments[2], leftType, a) || exactToFloat(arguments[2], leftType, a)) ||
+            !(plainFloat(arguments[4], rightType, b) || exactToFloat(arguments[4], rightType, b)))
+            return false;
+        double result = 0;
+        switch (op) {
+        case '+':
+            result = a + b;
+            break;
+        case '-':
+            result = a - b;
+            break;
+        case '*':
+            result = a * b;
+            break;
+        case '/':
+            if (b == 0)
+                return false;
+            result = a / b;
+            break;
+        default:
+            return false;
+        }
+        if (!std::isfinite(result))
+            return false;
+        sqlite3_result_double(context, result);
+        return true;
+    }
+    if ((type.kind == TypeKind::Int || type.kind == TypeKind::BigInt) &&
+        leftType.kind == type.kind && rightType.kind == type.kind) {
+        std::int64_t a = 0, b = 0, result = 0;
+        if (!plainInteger(arguments[2], leftType, a) || !plainInteger(arguments[4], rightType, b))
+            return false;
+        switch (op) {
+        case '+':
+            if (__builtin_add_overflow(a, b, &result))
+                return false;
+            break;
+        case '-':
+            if (__builtin_sub_overflow(a, b, &result))
+                return false;
+            break;
+        case '*':
+            if (__builtin_mul_overflow(a, b, &result))
+                return false;
+            break;
+        default:
+            return false;
+        }
+        if (!fitsInteger(result, type.kind))
+            return false;
+        sqlite3_result_int64(context, result);
+        return true;
+    }
+    return false;
+}
+
+bool fastConvert(sqlite3_context* context, sqlite3_value** arguments) {
+    const SqlType target = typeArgument(arguments[0]);
+    const SqlType source = typeArgument(arguments[2]);
+    sqlite3_value* value = arguments[1];
+    if (target.kind == TypeKind::Float) {
+        double number = 0;
+        if (!plainFloat(value, source, number) && !exactToFloat(value, source, number))
+            return false;
+        sqlite3_result_double(context, number);
+        return true;
+    }
+    if ((target.kind == TypeKind::Char || target.kind == TypeKind::VarChar) &&
+        target.length != SqlType::maxLength) {
+        std::int64_t integer = 0;
+        if (!plainInteger(value, source, integer) || source.kind == TypeKind::Bit)
+            return false;
+        char text[32];
+        const auto written = std::to_chars(text, text + sizeof text, integer);
+        const int length = int(written.ptr - text);
+        if (length > target.length)
+            return false;
+        if (target.kind == TypeKind::Char && length < target.length) {
+            QByteArray padded(text, length);
+            padded.append(target.length - length, ' ');
+            sqlite3_result_text(context, padded.constData(), int(padded.size()), SQLITE_TRANSIENT);
+            return true;
+        }
+        sqlite3_result_text(context, text, length, SQLITE_TRANSIENT);
+        return true;
+    }
+    // A decimal already of the type, as its exact blob.
+    if (target == source && (target.kind == TypeKind::Decimal || target.isMoney()) &&
+        sqlite3_value_type(value) == SQLITE_BLOB &&
+        SqliteValues::isExactBlob(sqlite3_value_blob(value), sqlite3_value_bytes(value))) {
+        sqlite3_result_value(context, value);
+        return true;
+    }
+    return false;
+}
+
+// A float stored into a decimal column, kept as a double when at most 15 digits.
+bool fastStore(sqlite3_context* context, sqlite3_value** arguments) {
+    const SqlType target = typeArgument(arguments[0]);
+    double number = 0;
+    if (target.kind != TypeKind::Decimal ||
+        !plainFloat(arguments[1], typeArgument(arguments[2]), number))
+        return false;
+    const auto decimal = Decimal::fromDouble(number, target.scale);
+    if (!decimal || decimal->digits() > 15 || decimal->digits() > target.precision)
+        return false;
+    sqlite3_result_double(context, decimal->toDouble());
+    return true;
+}
+
+bool fastCompare(sqlite3_context* context, sqlite3_value** arguments) {
+    const SqlType leftType = typeArgument(arguments[1]);
+    const SqlType rightType = typeArgument(arguments[3]);
+    double a = 0, b = 0;
+    if (!plainFloat(arguments[0], leftType, a) && !exactAsDouble(arguments[0], leftType, a))
+        return false;
+    if (!plainFloat(arguments[2], rightType, b) && !exactAsDouble(arguments[2], rightType, b))
+        return false;
+    sqlite3_result_int(context, a < b ? -1 : a > b ? 1 : 0);
+    return true;
+}
+
 // tsql_op(op, resultType, left, leftType, right, rightType)
 void operatorFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     guarded(context, [&] {
+        if (fastOperator(context, arguments))
+            return;
         const char op = char(sqlite3_value_int(arguments[0]));
         const TsqlValue left = SqliteValues::read(arguments[2], typeArgument(arguments[3]));
         const TsqlValue right = SqliteValues::read(arguments[4], typeArgument(arguments[5]));
@@ -68,9 +280,11 @@ void convertFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
             sqlite3_result_null(context);
             return;
         }
+        if (fastConvert(context, arguments))
+            return;
         const TsqlValue value = SqliteValues::read(arguments[1], typeArgument(arguments[2]));
-        SqliteValues::setResult(context, convert(value, typeArgument(arguments[0]),
-                                                 sqlite3_value_int(arguments[3])));
+        SqliteValues::setResult(
+            context, convert(value, typeArgument(arguments[0]), sqlite3_value_int(arguments[3])));
     });
 }
 
@@ -94,14 +308,16 @@ void tryConvertFunction(sqlite3_context* context, int, sqlite3_value** arguments
 void implicitFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     guarded(context, [&] {
         const TsqlValue value = SqliteValues::read(arguments[1], typeArgument(arguments[2]));
-        SqliteValues::setResult(context, convertImplicitly(value, typeArgument(arguments[0]),
-                                                           Assignment::Expression));
+        SqliteValues::setResult(
+            context, convertImplicitly(value, typeArgument(arguments[0]), Assignment::Expression));
     });
 }
 
 // tsql_store(columnType, value, valueType): the value as the column keeps it.
 void storeFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     guarded(context, [&] {
+        if (fastStore(context, arguments))
+            return;
         const TsqlValue value = SqliteValues::read(arguments[1], typeArgument(arguments[2]));
         SqliteValues::setStorageResult(
             context, convertImplicitly(value, typeArgument(arguments[0]), Assignment::Column));
@@ -111,6 +327,8 @@ void storeFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
 // tsql_cmp(left, leftType, right, rightType): -1, 0, 1, or NULL.
 void compareFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     guarded(context, [&] {
+        if (fastCompare(context, arguments))
+            return;
         const TsqlValue left = SqliteValues::read(arguments[0], typeArgument(arguments[1]));
         const TsqlValue right = SqliteValues::read(arguments[2], typeArgument(arguments[3]));
         const auto order = compare(left, right);
@@ -164,14 +382,14 @@ void builtinFunction(sqlite3_context* context, int count, sqlite3_value** argume
     guarded(context, [&] {
         auto* function = static_cast<const BuiltinFunction*>(sqlite3_get_auxdata(context, 0));
         if (function == nullptr) {
-            const QString name = QString::fromUtf8(
-                reinterpret_cast<const char*>(sqlite3_value_text(arguments[0])),
-                sqlite3_value_bytes(arguments[0]));
+            const QString name =
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(arguments[0])),
+                                  sqlite3_value_bytes(arguments[0]));
             function = findBuiltinFunction(name);
             if (function == nullptr)
-                throw TsqlError(195,
-                                QStringLiteral("'%1' is not a recognized built-in function name.")
-                                    .arg(name));
+                throw TsqlError(
+                    195,
+                    QStringLiteral("'%1' is not a recognized built-in function name.").arg(name));
             sqlite3_set_auxdata(context, 0, const_cast<BuiltinFunction*>(function), nullptr);
         }
         const SqlType result = typeArgument(arguments[1]);
@@ -203,8 +421,8 @@ struct AggregateState {
 };
 
 Accumulator* accumulatorOf(sqlite3_context* context, Accumulator::Kind kind, const SqlType* type) {
-    auto* state = static_cast<AggregateState*>(sqlite3_aggregate_context(
-        context, type != nullptr ? int(sizeof(AggregateState)) : 0));
+    auto* state = static_cast<AggregateState*>(
+        sqlite3_aggregate_context(context, type != nullptr ? int(sizeof(AggregateState)) : 0));
     if (state == nullptr)
         return nullptr;
     if (state->accumulator == nullptr && type != nullptr)
@@ -212,8 +430,8 @@ Accumulator* accumulatorOf(sqlite3_context* context, Accumulator::Kind kind, con
     return state->accumulator;
 }
 
-template <Accumulator::Kind kind> void accumulateStep(sqlite3_context* context, int count,
-                                                      sqlite3_value** arguments) {
+template <Accumulator::Kind kind>
+void accumulateStep(sqlite3_context* context, int count, sqlite3_value** arguments) {
     guarded(context, [&] {
         const SqlType type = count > 1 ? typeArgument(arguments[1]) : SqlType::variant();
         Accumulator* accumulator = accumulatorOf(context, kind, &type);
@@ -222,8 +440,8 @@ template <Accumulator::Kind kind> void accumulateStep(sqlite3_context* context, 
     });
 }
 
-template <Accumulator::Kind kind> void accumulateInverse(sqlite3_context* context, int count,
-                                                         sqlite3_value** arguments) {
+template <Accumulator::Kind kind>
+void accumulateInverse(sqlite3_context* context, int count, sqlite3_value** arguments) {
     guarded(context, [&] {
         const SqlType type = count > 1 ? typeArgument(arguments[1]) : SqlType::variant();
         Accumulator* accumulator = accumulatorOf(context, kind, &type);
@@ -286,7 +504,8 @@ struct SpreadState {
 void spreadStep(sqlite3_context* context, int, sqlite3_value** arguments) {
     if (sqlite3_value_type(arguments[0]) == SQLITE_NULL)
         return;
-    auto* state = static_cast<SpreadState*>(sqlite3_aggregate_context(context, sizeof(SpreadState)));
+    auto* state =
+        static_cast<SpreadState*>(sqlite3_aggregate_context(context, sizeof(SpreadState)));
     if (state == nullptr)
         return;
     const double value = sqlite3_value_double(arguments[0]);
@@ -389,7 +608,7 @@ void columnLengthFunction(sqlite3_context* context, int, sqlite3_value** argumen
             return;
         }
         const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(statement,
-                                                                            sqlite3_finalize);
+                                                                          sqlite3_finalize);
         const QByteArray a = table.toUtf8();
         const QByteArray b = column.toUtf8();
         sqlite3_bind_text(statement, 1, a.constData(), int(a.size()), SQLITE_TRANSIENT);
@@ -398,8 +617,8 @@ void columnLengthFunction(sqlite3_context* context, int, sqlite3_value** argumen
             sqlite3_result_null(context);
             return;
         }
-        const QString declared = QString::fromUtf8(
-            reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        const QString declared =
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
         SqlType type;
         if (const auto known = SqlType::fromText(declared)) {
             type = *known;
@@ -437,7 +656,10 @@ void columnLengthFunction(sqlite3_context* context, int, sqlite3_value** argumen
             length = 3;
             break;
         case TypeKind::Decimal:
-            length = type.precision <= 9 ? 5 : type.precision <= 19 ? 9 : type.precision <= 28 ? 13 : 17;
+            length = type.precision <= 9    ? 5
+                     : type.precision <= 19 ? 9
+                     : type.precision <= 28 ? 13
+                                            : 17;
             break;
         case TypeKind::NChar:
         case TypeKind::NVarChar:
@@ -463,13 +685,13 @@ void identCurrentFunction(sqlite3_context* context, int, sqlite3_value** argumen
             return;
         }
         const QString table = objectPart(textArgument(arguments[0]));
-        const auto value = queryNumber(sqlite3_context_db_handle(context),
-                                       table.startsWith('#')
-                                           ? "SELECT coalesce(Current, Seed) FROM "
-                                             "temp.embedded_identity WHERE TableName = ?1"
-                                           : "SELECT coalesce(Current, Seed) FROM "
-                                             "main.embedded_identity WHERE TableName = ?1",
-                                       table);
+        const auto value =
+            queryNumber(sqlite3_context_db_handle(context),
+                        table.startsWith('#') ? "SELECT coalesce(Current, Seed) FROM "
+                                                "temp.embedded_identity WHERE TableName = ?1"
+                                              : "SELECT coalesce(Current, Seed) FROM "
+                                                "main.embedded_identity WHERE TableName = ?1",
+                        table);
         if (value)
             sqlite3_result_int64(context, *value);
         else
@@ -485,8 +707,7 @@ void identityFunction(sqlite3_context* context, int, sqlite3_value** arguments) 
 }
 
 void newIdFunction(sqlite3_context* context, int, sqlite3_value**) {
-    const QByteArray text =
-        QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toLatin1();
+    const QByteArray text = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toLatin1();
     sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
 }
 
@@ -586,10 +807,9 @@ void check(sqlite3* database, int code) {
 SqlFunctions::SqlFunctions(sqlite3* database) {
     for (const auto& definition : scalarFunctions) {
         const int flags = SQLITE_UTF8 | (definition.deterministic ? SQLITE_DETERMINISTIC : 0);
-        check(database, sqlite3_create_function_v2(database, definition.name,
-                                                   definition.argumentCount, flags, this,
-                                                   definition.function, nullptr, nullptr,
-                                                   nullptr));
+        check(database,
+              sqlite3_create_function_v2(database, definition.name, definition.argumentCount, flags,
+                                         this, definition.function, nullptr, nullptr, nullptr));
     }
     using Kind = Accumulator::Kind;
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
@@ -619,9 +839,9 @@ SqlFunctions::SqlFunctions(sqlite3* database) {
         {"tsql_avg_exact", distinctStep<Kind::Avg, TypeKind::Decimal>, accumulateFinal<Kind::Avg>},
     };
     for (const auto& definition : distinct)
-        check(database, sqlite3_create_function_v2(database, definition.name, 1, flags, this,
-                                                   nullptr, definition.step, definition.final,
-                                                   nullptr));
+        check(database,
+              sqlite3_create_function_v2(database, definition.name, 1, flags, this, nullptr,
+                                         definition.step, definition.final, nullptr));
     const struct {
         const char* name;
         void (*final)(sqlite3_context*);
@@ -655,8 +875,8 @@ qint64 SqlFunctions::identityLast(const QString& table) const {
 qint64 SqlFunctions::nextIdentity(const QString& table) {
     const auto found = identities_.find(table);
     if (found == identities_.end())
-        throw TsqlError(0, QStringLiteral("The identity of %1 was not read before the insert.")
-                               .arg(table));
+        throw TsqlError(
+            0, QStringLiteral("The identity of %1 was not read before the insert.").arg(table));
     qint64 next = 0;
     if (__builtin_add_overflow(found->last, found->increment, &next))
         throw TsqlError(8115, QStringLiteral("Arithmetic overflow error converting IDENTITY to "

@@ -273,38 +273,8 @@ SqlType declaredString(TypeKind kind, const QString& name, const QList<int>& arg
 
 } // namespace
 
-SqlType SqlType::null() {
-    return make(TypeKind::Null);
-}
-SqlType SqlType::bit() {
-    return make(TypeKind::Bit);
-}
-SqlType SqlType::tinyInt() {
-    return make(TypeKind::TinyInt);
-}
-SqlType SqlType::smallInt() {
-    return make(TypeKind::SmallInt);
-}
-SqlType SqlType::integer() {
-    return make(TypeKind::Int);
-}
-SqlType SqlType::bigInt() {
-    return make(TypeKind::BigInt);
-}
 SqlType SqlType::decimal(int precision, int scale) {
     return make(TypeKind::Decimal, precision, scale);
-}
-SqlType SqlType::smallMoney() {
-    return make(TypeKind::SmallMoney, 10, 4);
-}
-SqlType SqlType::money() {
-    return make(TypeKind::Money, 19, 4);
-}
-SqlType SqlType::real() {
-    return make(TypeKind::Real);
-}
-SqlType SqlType::floatType() {
-    return make(TypeKind::Float);
 }
 SqlType SqlType::charType(int length) {
     return make(TypeKind::Char, 0, 0, length);
@@ -320,15 +290,6 @@ SqlType SqlType::nVarChar(int length) {
 }
 SqlType SqlType::text() {
     return make(TypeKind::Text, 0, 0, maxLength);
-}
-SqlType SqlType::dateTime() {
-    return make(TypeKind::DateTime);
-}
-SqlType SqlType::smallDateTime() {
-    return make(TypeKind::SmallDateTime);
-}
-SqlType SqlType::date() {
-    return make(TypeKind::Date);
 }
 
 std::optional<SqlType> SqlType::fromDeclaration(const QString& name, const QList<int>& arguments) {
@@ -495,22 +456,6 @@ QString SqlType::name() const {
     default:
         return baseName();
     }
-}
-
-std::int64_t SqlType::code() const {
-    return std::int64_t(std::uint8_t(kind)) | std::int64_t(precision) << 8 |
-           std::int64_t(scale) << 16 | std::int64_t(std::uint8_t(collation)) << 24 |
-           std::int64_t(std::uint32_t(length)) << 32;
-}
-
-SqlType SqlType::fromCode(std::int64_t code) {
-    SqlType type;
-    type.kind = TypeKind(code & 0xff);
-    type.precision = std::uint8_t(code >> 8);
-    type.scale = std::uint8_t(code >> 16);
-    type.collation = Collation((code >> 24) & 0xff);
-    type.length = std::int32_t(std::uint32_t(std::uint64_t(code) >> 32));
-    return type;
 }
 
 bool SqlType::isInteger() const {

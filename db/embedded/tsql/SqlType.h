@@ -109,6 +109,62 @@ struct SqlType {
     bool operator==(const SqlType&) const = default;
 };
 
+inline SqlType SqlType::null() {
+    return {TypeKind::Null};
+}
+inline SqlType SqlType::bit() {
+    return {TypeKind::Bit};
+}
+inline SqlType SqlType::tinyInt() {
+    return {TypeKind::TinyInt};
+}
+inline SqlType SqlType::smallInt() {
+    return {TypeKind::SmallInt};
+}
+inline SqlType SqlType::integer() {
+    return {TypeKind::Int};
+}
+inline SqlType SqlType::bigInt() {
+    return {TypeKind::BigInt};
+}
+inline SqlType SqlType::smallMoney() {
+    return {TypeKind::SmallMoney, 10, 4};
+}
+inline SqlType SqlType::money() {
+    return {TypeKind::Money, 19, 4};
+}
+inline SqlType SqlType::real() {
+    return {TypeKind::Real};
+}
+inline SqlType SqlType::floatType() {
+    return {TypeKind::Float};
+}
+inline SqlType SqlType::dateTime() {
+    return {TypeKind::DateTime};
+}
+inline SqlType SqlType::smallDateTime() {
+    return {TypeKind::SmallDateTime};
+}
+inline SqlType SqlType::date() {
+    return {TypeKind::Date};
+}
+
+inline std::int64_t SqlType::code() const {
+    return std::int64_t(std::uint8_t(kind)) | std::int64_t(precision) << 8 |
+           std::int64_t(scale) << 16 | std::int64_t(std::uint8_t(collation)) << 24 |
+           std::int64_t(std::uint32_t(length)) << 32;
+}
+
+inline SqlType SqlType::fromCode(std::int64_t code) {
+    SqlType type;
+    type.kind = TypeKind(code & 0xff);
+    type.precision = std::uint8_t(code >> 8);
+    type.scale = std::uint8_t(code >> 16);
+    type.collation = Collation((code >> 24) & 0xff);
+    type.length = std::int32_t(std::uint32_t(std::uint64_t(code) >> 32));
+    return type;
+}
+
 // SQL Server's data type precedence: a value of lower precedence converts to the type of
 // higher precedence when two meet. Higher number, higher precedence.
 int precedence(TypeKind kind);

@@ -64,14 +64,14 @@ SqlType meetType(const SqlType& left, const SqlType& right) {
 
 // Aggregates and the functions whose SQLite form is the same as SQL Server's.
 bool isAggregateName(const QString& name) {
-    static const QSet<QString> names = {"count", "count_big", "sum", "avg", "min", "max",
-                                        "stdev", "stdevp", "var", "varp"};
+    static const QSet<QString> names = {"count", "count_big", "sum",    "avg", "min",
+                                        "max",   "stdev",     "stdevp", "var", "varp"};
     return names.contains(name);
 }
 
 bool isRankingName(const QString& name) {
-    static const QSet<QString> names = {"row_number", "rank", "dense_rank", "ntile", "lag",
-                                        "lead", "first_value", "last_value"};
+    static const QSet<QString> names = {"row_number", "rank", "dense_rank",  "ntile",
+                                        "lag",        "lead", "first_value", "last_value"};
     return names.contains(name);
 }
 
@@ -136,16 +136,17 @@ SqlType StatementCompiler::resolve(const TypeName& type) {
     if (!resolved)
         resolved = SqlType::fromDeclaration(type.name, type.arguments);
     if (!resolved)
-        fail(2715, QStringLiteral("Column, parameter, or variable #1: Cannot find data type %1.")
-                       .arg(type.name),
+        fail(2715,
+             QStringLiteral("Column, parameter, or variable #1: Cannot find data type %1.")
+                 .arg(type.name),
              type.line);
     SqlType result = *resolved;
     if (!type.collation.isEmpty() && result.isString()) {
         const QString lower = type.collation.toLower();
-        result.collation = lower.contains(QLatin1String("_bin")) ||
-                                   lower.contains(QLatin1String("_cs"))
-                               ? Collation::Binary
-                               : Collation::CaseInsensitive;
+        result.collation =
+            lower.contains(QLatin1String("_bin")) || lower.contains(QLatin1String("_cs"))
+                ? Collation::Binary
+                : Collation::CaseInsensitive;
     }
     return result;
 }
@@ -167,9 +168,9 @@ QString StatementCompiler::collationOf(const Gen& left, const Gen& right) const 
 QString StatementCompiler::key(const Gen& value) {
     if (value.type.isString())
         return QStringLiteral("(%1 COLLATE %2)")
-            .arg(value.sql, QString::fromLatin1(value.type.collation == Collation::Binary
-                                                     ? binaryCollation
-                                                     : caseInsensitive));
+            .arg(value.sql,
+                 QString::fromLatin1(value.type.collation == Collation::Binary ? binaryCollation
+                                                                               : caseInsensitive));
     if (isDecimalKind(value.type))
         return QStringLiteral("tsql_exact(%1, %2)").arg(value.sql, typeCode(value.type));
     if (value.type.isDateTime())
@@ -205,8 +206,8 @@ StatementCompiler::Gen StatementCompiler::converted(const Gen& value, const SqlT
     result.constant.reset();
     const SqlType& from = value.type;
     // Representations that read the same under the wider type need no function.
-    const bool widerInteger = from.isInteger() && target.isInteger() &&
-                              precedence(target.kind) >= precedence(from.kind);
+    const bool widerInteger =
+        from.isInteger() && target.isInteger() && precedence(target.kind) >= precedence(from.kind);
     const bool toFloat = isNativeNumber(from) && target.isApproximate();
     const bool widerDecimal =
         (isDecimalKind(from) || from.isInteger()) && target.kind == TypeKind::Decimal &&
@@ -279,7 +280,7 @@ StatementCompiler::Gen StatementCompiler::expression(const Expr& expr, Scope* sc
     case ExprKind::Marker: {
         Gen gen;
         gen.type = environment_.markerType(expr.number);
-        gen.sql = bind({Binding::Kind::Marker, expr.number, QString(), gen.type});
+        gen.sql = bind({Binding::Kind::Marker, expr.number, QString(), gen.type, {}});
         return gen;
     }
     case ExprKind::Star:
@@ -301,10 +302,11 @@ StatementCompiler::Gen StatementCompiler::expression(const Expr& expr, Scope* sc
         gen.boolean = true;
         gen.type = SqlType::bit();
         gen.aggregate = left.aggregate || right.aggregate;
-        gen.sql = QStringLiteral("(%1 %2 %3)")
-                      .arg(left.sql,
-                           expr.kind == ExprKind::And ? QStringLiteral("AND") : QStringLiteral("OR"),
-                           right.sql);
+        gen.sql =
+            QStringLiteral("(%1 %2 %3)")
+                .arg(left.sql,
+                     expr.kind == ExprKind::And ? QStringLiteral("AND") : QStringLiteral("OR"),
+                     right.sql);
         return gen;
     }
     case ExprKind::Not: {
@@ -373,10 +375,11 @@ StatementCompiler::Gen StatementCompiler::expression(const Expr& expr, Scope* sc
                 ? Collation::Binary
                 : Collation::CaseInsensitive;
         inner.explicitCollation = true;
-        inner.sql = QStringLiteral("(%1 COLLATE %2)")
-                        .arg(inner.sql, QString::fromLatin1(inner.type.collation == Collation::Binary
-                                                                ? binaryCollation
-                                                                : caseInsensitive));
+        inner.sql =
+            QStringLiteral("(%1 COLLATE %2)")
+                .arg(inner.sql, QString::fromLatin1(inner.type.collation == Collation::Binary
+                                                        ? binaryCollation
+                                                        : caseInsensitive));
         return inner;
     }
     }
@@ -426,8 +429,8 @@ StatementCompiler::Gen StatementCompiler::literal(const Expr& expr) {
         if (expr.literal == LiteralKind::Money)
             gen.type = SqlType::money();
         else
-            gen.type = SqlType::decimal(qMax(decimal->digits(), decimal->scale()),
-                                        decimal->scale());
+            gen.type =
+                SqlType::decimal(qMax(decimal->digits(), decimal->scale()), decimal->scale());
         if (gen.type.precision < 1)
             gen.type.precision = 1;
         gen.constant = TsqlValue::decimal(*decimal, gen.type);
@@ -498,9 +501,8 @@ StatementCompiler::Gen StatementCompiler::column(const Expr& expr, Scope* scope)
             Gen gen;
             gen.type = foundColumn->type;
             gen.column = true;
-            gen.sql = found->sqlAlias.isEmpty()
-                          ? quoted(foundColumn->name)
-                          : found->sqlAlias + '.' + quoted(foundColumn->name);
+            gen.sql = found->sqlAlias.isEmpty() ? quoted(foundColumn->name)
+                                                : found->sqlAlias + '.' + quoted(foundColumn->name);
             return gen;
         }
     }
@@ -519,7 +521,7 @@ StatementCompiler::Gen StatementCompiler::variable(const Expr& expr) {
         fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(name), expr.line);
     Gen gen;
     gen.type = *type;
-    gen.sql = bind({Binding::Kind::Variable, 0, name, *type});
+    gen.sql = bind({Binding::Kind::Variable, 0, name, *type, name.toLower()});
     return gen;
 }
 
@@ -543,11 +545,12 @@ StatementCompiler::Gen StatementCompiler::systemVariable(const Expr& expr) {
     };
     const auto found = types.constFind(name);
     if (found == types.cend())
-        fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(expr.name.object()),
+        fail(137,
+             QStringLiteral("Must declare the scalar variable \"%1\".").arg(expr.name.object()),
              expr.line);
     Gen gen;
     gen.type = found.value();
-    gen.sql = bind({Binding::Kind::Session, 0, name, gen.type});
+    gen.sql = bind({Binding::Kind::Session, 0, name, gen.type, {}});
     return gen;
 }
 
@@ -580,7 +583,7 @@ StatementCompiler::Gen StatementCompiler::unaryExpression(const Expr& expr, Scop
         gen.type = SqlType::variant();
     else
         gen.type = unaryResultType(op, value.type.kind == TypeKind::Null ? SqlType::integer()
-                                                                          : value.type);
+                                                                         : value.type);
     if (value.constant) {
         try {
             gen.constant = unary(op, *value.constant);
@@ -741,8 +744,7 @@ StatementCompiler::Gen StatementCompiler::inQuery(const Expr& expr, Scope* scope
              expr.line);
     const SqlType common = meetType(value.type, outputs[0].type);
     QString left = value.sql;
-    if (common.kind == TypeKind::Variant || isDecimalKind(common) ||
-        !(outputs[0].type == common)) {
+    if (common.kind == TypeKind::Variant || isDecimalKind(common) || !(outputs[0].type == common)) {
         // Both sides as the type they meet in, decimals as exact blobs that compare by value.
         Gen item;
         item.sql = QStringLiteral("__in.") + quoted(outputs[0].name);
@@ -860,8 +862,8 @@ StatementCompiler::Gen StatementCompiler::cast(const Expr& expr, Scope* scope) {
     const Gen value = expression(*expr.arguments[0], scope);
     SqlType target = resolve(expr.type);
     // Without a length a string conversion gives 30 characters.
-    if (target.isString() && expr.type.arguments.isEmpty() &&
-        target.kind != TypeKind::Text && target.kind != TypeKind::NText)
+    if (target.isString() && expr.type.arguments.isEmpty() && target.kind != TypeKind::Text &&
+        target.kind != TypeKind::NText)
         target.length = 30;
     QString style = QStringLiteral("0");
     if (expr.hasStyle) {
@@ -878,8 +880,8 @@ StatementCompiler::Gen StatementCompiler::cast(const Expr& expr, Scope* scope) {
         gen.sql = QStringLiteral("NULL");
         return gen;
     }
-    if (value.constant && !expr.tryConversion && (!expr.hasStyle || expr.arguments[1]->kind ==
-                                                                        ExprKind::Literal)) {
+    if (value.constant && !expr.tryConversion &&
+        (!expr.hasStyle || expr.arguments[1]->kind == ExprKind::Literal)) {
         try {
             const int styleValue = expr.hasStyle ? expr.arguments[1]->text.toInt() : 0;
             gen.constant = convert(*value.constant, target, styleValue);
@@ -888,10 +890,10 @@ StatementCompiler::Gen StatementCompiler::cast(const Expr& expr, Scope* scope) {
         } catch (const TsqlError&) {
         }
     }
-    gen.sql = QStringLiteral("%1(%2, %3, %4, %5)")
-                  .arg(expr.tryConversion ? QStringLiteral("tsql_try_cvt")
-                                          : QStringLiteral("tsql_cvt"),
-                       typeCode(target), value.sql, typeCode(value.type), style);
+    gen.sql =
+        QStringLiteral("%1(%2, %3, %4, %5)")
+            .arg(expr.tryConversion ? QStringLiteral("tsql_try_cvt") : QStringLiteral("tsql_cvt"),
+                 typeCode(target), value.sql, typeCode(value.type), style);
     return gen;
 }
 
@@ -934,13 +936,14 @@ StatementCompiler::Gen StatementCompiler::aggregate(const Expr& expr, Scope* sco
             return gen;
         }
         if (expr.arguments.size() != 1)
-            fail(174,
-                 QStringLiteral("The %1 function requires 1 argument(s).").arg(name), expr.line);
+            fail(174, QStringLiteral("The %1 function requires 1 argument(s).").arg(name),
+                 expr.line);
         Scope inner = *scope;
         inner.allowAggregates = false;
         const Gen value = expression(*expr.arguments[0], &inner);
-        gen.sql = QStringLiteral("count(%1%2)").arg(distinct, expr.distinct ? key(value) : value.sql) +
-                  over;
+        gen.sql =
+            QStringLiteral("count(%1%2)").arg(distinct, expr.distinct ? key(value) : value.sql) +
+            over;
         return gen;
     }
     if (expr.arguments.size() != 1)
@@ -949,8 +952,9 @@ StatementCompiler::Gen StatementCompiler::aggregate(const Expr& expr, Scope* sco
     inner.allowAggregates = false;
     const Gen value = expression(*expr.arguments[0], &inner);
     if (value.boolean)
-        fail(4145, QStringLiteral("An expression of non-boolean type specified in a context "
-                                  "where a condition is expected."),
+        fail(4145,
+             QStringLiteral("An expression of non-boolean type specified in a context "
+                            "where a condition is expected."),
              expr.line);
     if (name == QLatin1String("min") || name == QLatin1String("max")) {
         gen.type = value.type;
@@ -963,7 +967,7 @@ StatementCompiler::Gen StatementCompiler::aggregate(const Expr& expr, Scope* sco
         } else {
             try {
                 gen.type = name == QLatin1String("sum") ? sumResultType(value.type)
-                                                         : avgResultType(value.type);
+                                                        : avgResultType(value.type);
             } catch (TsqlError& error) {
                 error.setPlace(QString(), expr.line);
                 throw;
@@ -971,19 +975,19 @@ StatementCompiler::Gen StatementCompiler::aggregate(const Expr& expr, Scope* sco
         }
         if (expr.distinct) {
             // A Distinct aggregate takes one argument: the value in its exact form.
-            const QString kind = value.type.isInteger()
-                                     ? (value.type.kind == TypeKind::BigInt ? QStringLiteral("bigint")
-                                                                            : QStringLiteral("int"))
-                                 : value.type.isApproximate() ? QStringLiteral("float")
-                                 : value.type.kind == TypeKind::Money ||
-                                         value.type.kind == TypeKind::SmallMoney
-                                     ? QStringLiteral("money")
-                                     : QStringLiteral("exact");
+            const QString kind =
+                value.type.isInteger()
+                    ? (value.type.kind == TypeKind::BigInt ? QStringLiteral("bigint")
+                                                           : QStringLiteral("int"))
+                : value.type.isApproximate() ? QStringLiteral("float")
+                : value.type.kind == TypeKind::Money || value.type.kind == TypeKind::SmallMoney
+                    ? QStringLiteral("money")
+                    : QStringLiteral("exact");
             gen.sql = QStringLiteral("tsql_%1_%2(DISTINCT %3)").arg(name, kind, key(value)) + over;
             return gen;
         }
-        gen.sql = QStringLiteral("tsql_%1(%2, %3)").arg(name, value.sql, typeCode(value.type)) +
-                  over;
+        gen.sql =
+            QStringLiteral("tsql_%1(%2, %3)").arg(name, value.sql, typeCode(value.type)) + over;
         return gen;
     }
     // Standard deviation and variance: float, as SQL Server gives them.
@@ -1003,16 +1007,17 @@ StatementCompiler::Gen StatementCompiler::function(const Expr& expr, Scope* scop
             fail(174,
                  QStringLiteral("The %1 function requires %2 argument(s).")
                      .arg(expr.name.object())
-                     .arg(minimum == maximum ? QString::number(minimum)
-                                             : QStringLiteral("%1 to %2").arg(minimum).arg(maximum)),
+                     .arg(minimum == maximum
+                              ? QString::number(minimum)
+                              : QStringLiteral("%1 to %2").arg(minimum).arg(maximum)),
                  line);
     };
     if (isAggregateName(name))
         return aggregate(expr, scope, name);
     if (isRankingName(name)) {
         if (!expr.over)
-            fail(10753,
-                 QStringLiteral("The function '%1' must have an OVER clause.").arg(name), line);
+            fail(10753, QStringLiteral("The function '%1' must have an OVER clause.").arg(name),
+                 line);
         Gen gen;
         QStringList arguments;
         SqlType type = SqlType::bigInt();
@@ -1054,7 +1059,8 @@ StatementCompiler::Gen StatementCompiler::function(const Expr& expr, Scope* scop
         argumentsFrom(0);
         SqlType type = arguments[0].type;
         if (type.kind == TypeKind::Null)
-            type = arguments[1].type.kind == TypeKind::Null ? SqlType::integer() : arguments[1].type;
+            type =
+                arguments[1].type.kind == TypeKind::Null ? SqlType::integer() : arguments[1].type;
         Gen gen;
         gen.type = type;
         gen.aggregate = anyAggregate();
@@ -1090,7 +1096,8 @@ StatementCompiler::Gen StatementCompiler::function(const Expr& expr, Scope* scop
         Gen gen;
         gen.type = arguments[0].type;
         gen.aggregate = anyAggregate();
-        gen.sql = QStringLiteral("CASE WHEN %1 THEN NULL ELSE %2 END").arg(equal.sql, arguments[0].sql);
+        gen.sql =
+            QStringLiteral("CASE WHEN %1 THEN NULL ELSE %2 END").arg(equal.sql, arguments[0].sql);
         return gen;
     }
     if (name == QLatin1String("iif")) {
@@ -1137,7 +1144,7 @@ StatementCompiler::Gen StatementCompiler::function(const Expr& expr, Scope* scop
         };
         Gen gen;
         gen.type = types.value(name, SqlType::nVarChar(128));
-        gen.sql = bind({Binding::Kind::Session, 0, name.toUpper(), gen.type});
+        gen.sql = bind({Binding::Kind::Session, 0, name.toUpper(), gen.type, {}});
         return gen;
     }
     if (name == QLatin1String("object_id")) {
@@ -1147,9 +1154,8 @@ StatementCompiler::Gen StatementCompiler::function(const Expr& expr, Scope* scop
         gen.type = SqlType::integer();
         gen.sql = QStringLiteral("tsql_object_id(%1, %2)")
                       .arg(converted(arguments[0], SqlType::nVarChar(776)).sql,
-                           arguments.size() > 1
-                               ? converted(arguments[1], SqlType::nVarChar(2)).sql
-                               : QStringLiteral("NULL"));
+                           arguments.size() > 1 ? converted(arguments[1], SqlType::nVarChar(2)).sql
+                                                : QStringLiteral("NULL"));
         return gen;
     }
     if (name == QLatin1String("col_length")) {
@@ -1240,8 +1246,8 @@ StatementCompiler::Gen StatementCompiler::function(const Expr& expr, Scope* scop
     }
     gen.aggregate = anyAggregate();
     QStringList parts;
-    parts << SqliteValues::literal(TsqlValue::text(QString::fromLatin1(builtin->name),
-                                                   SqlType::varChar(64)))
+    parts << SqliteValues::literal(
+                 TsqlValue::text(QString::fromLatin1(builtin->name), SqlType::varChar(64)))
           << typeCode(gen.type);
     for (const Gen& argument : arguments)
         parts << argument.sql << typeCode(argument.type);
@@ -1277,9 +1283,8 @@ QString StatementCompiler::withClause(const std::vector<CommonTable>& tables) {
             std::vector<Output> anchor;
             query(*table.query->left, nullptr, anchor);
             for (std::size_t i = 0; i < anchor.size(); ++i) {
-                const QString columnName = i < std::size_t(table.columns.size())
-                                               ? table.columns[int(i)]
-                                               : anchor[i].name;
+                const QString columnName =
+                    i < std::size_t(table.columns.size()) ? table.columns[int(i)] : anchor[i].name;
                 info.columns.push_back({columnName, anchor[i].type, false, false});
             }
             commonTables_.insert(key, info);
@@ -1288,9 +1293,8 @@ QString StatementCompiler::withClause(const std::vector<CommonTable>& tables) {
         } else {
             sql = query(*table.query, nullptr, outputs);
             for (std::size_t i = 0; i < outputs.size(); ++i) {
-                const QString columnName = i < std::size_t(table.columns.size())
-                                               ? table.columns[int(i)]
-                                               : outputs[i].name;
+                const QString columnName =
+                    i < std::size_t(table.columns.size()) ? table.columns[int(i)] : outputs[i].name;
                 if (columnName.isEmpty())
                     fail(8155,
                          QStringLiteral("No column name was specified for column %1 of '%2'.")
@@ -1308,7 +1312,8 @@ QString StatementCompiler::withClause(const std::vector<CommonTable>& tables) {
                      .arg(info.sqlName, names.join(QStringLiteral(", ")), sql);
     }
     return QStringLiteral("WITH %1%2 ")
-        .arg(recursive ? QStringLiteral("RECURSIVE ") : QString(), parts.join(QStringLiteral(", ")));
+        .arg(recursive ? QStringLiteral("RECURSIVE ") : QString(),
+             parts.join(QStringLiteral(", ")));
 }
 
 QString StatementCompiler::query(const QueryExpr& q, Scope* outer, std::vector<Output>& outputs,
@@ -1326,7 +1331,7 @@ QString StatementCompiler::query(const QueryExpr& q, Scope* outer, std::vector<O
     std::vector<const QueryExpr*> members;
     std::vector<QueryExpr::Kind> operators;
     const std::function<void(const QueryExpr&, bool)> flatten = [&](const QueryExpr& node,
-                                                                     bool root) {
+                                                                    bool root) {
         const bool chain = node.kind != QueryExpr::Kind::Spec &&
                            (root || (node.orderBy.empty() && !node.offset && !node.fetch));
         if (!chain) {
@@ -1387,8 +1392,8 @@ QString StatementCompiler::query(const QueryExpr& q, Scope* outer, std::vector<O
                 value.type = columns[i].type;
                 value.column = true;
                 const QString item = storage && wanted != nullptr ? stored(value, types[i])
-                                     : deduplicates              ? key(converted(value, types[i]))
-                                                                 : converted(value, types[i]).sql;
+                                     : deduplicates               ? key(converted(value, types[i]))
+                                                                  : converted(value, types[i]).sql;
                 items << item + QStringLiteral(" AS ") + quoted(probes[0][i].name);
             }
             memberSql = QStringLiteral("SELECT %1 FROM (%2) AS __m")
@@ -1414,9 +1419,8 @@ QString StatementCompiler::query(const QueryExpr& q, Scope* outer, std::vector<O
 }
 
 QString StatementCompiler::spec(const QuerySpec& spec, Scope* outer,
-                                const std::vector<OrderItem>* orderBy,
-                                std::vector<Output>& outputs, const std::vector<SqlType>* wanted,
-                                bool storage, bool keyed) {
+                                const std::vector<OrderItem>* orderBy, std::vector<Output>& outputs,
+                                const std::vector<SqlType>* wanted, bool storage, bool keyed) {
     Scope scope;
     scope.outer = outer;
     QString sql = QStringLiteral("SELECT ");
@@ -1461,10 +1465,9 @@ QString StatementCompiler::spec(const QuerySpec& spec, Scope* outer,
             fail(102, QStringLiteral("Incorrect syntax near '='."), item.expression->line);
         anyAggregate = anyAggregate || gen.aggregate;
         Output output;
-        output.name = !item.alias.isEmpty() ? item.alias
-                      : item.expression->kind == ExprKind::Column
-                          ? item.expression->name.object()
-                          : QString();
+        output.name = !item.alias.isEmpty()                       ? item.alias
+                      : item.expression->kind == ExprKind::Column ? item.expression->name.object()
+                                                                  : QString();
         output.type = gen.type.kind == TypeKind::Null ? SqlType::integer() : gen.type;
         output.sql = gen.sql;
         output.column = gen.column;
@@ -1494,9 +1497,8 @@ QString StatementCompiler::spec(const QuerySpec& spec, Scope* outer,
             expressionSql = key(value);
         }
         // Unnamed columns get a name of their own inside SQLite; the caller sees none.
-        const QString sqlName = output.name.isEmpty()
-                                    ? QStringLiteral("__c%1").arg(i + 1)
-                                    : output.name;
+        const QString sqlName =
+            output.name.isEmpty() ? QStringLiteral("__c%1").arg(i + 1) : output.name;
         items << expressionSql + QStringLiteral(" AS ") + quoted(sqlName);
         if (output.name.isEmpty())
             output.name = sqlName;
@@ -1602,8 +1604,7 @@ QString StatementCompiler::fromClause(const std::vector<TableSourcePtr>& sources
 }
 
 QString StatementCompiler::tableSource(const TableSource& source, Scope& scope) {
-    const auto addSource = [&](const QString& exposed, std::vector<ColumnInfo> columns,
-                               int line) {
+    const auto addSource = [&](const QString& exposed, std::vector<ColumnInfo> columns, int line) {
         for (const Source& existing : scope.sources) {
             if (existing.exposed.compare(exposed, Qt::CaseInsensitive) == 0)
                 fail(1013,
@@ -1648,7 +1649,8 @@ QString StatementCompiler::tableSource(const TableSource& source, Scope& scope) 
             QString name = i < std::size_t(source.columnAliases.size())
                                ? source.columnAliases[int(i)]
                                : outputs[i].name;
-            if (name.startsWith(QLatin1String("__c")) && i >= std::size_t(source.columnAliases.size()))
+            if (name.startsWith(QLatin1String("__c")) &&
+                i >= std::size_t(source.columnAliases.size()))
                 fail(8155,
                      QStringLiteral("No column name was specified for column %1 of '%2'.")
                          .arg(i + 1)
@@ -1694,9 +1696,9 @@ QString StatementCompiler::tableSource(const TableSource& source, Scope& scope) 
                 items << converted(rows[r][i], types[i]).sql + QStringLiteral(" AS ") +
                              quoted(name);
                 if (r == 0)
-                    columns.push_back({name, types[i].kind == TypeKind::Null ? SqlType::integer()
-                                                                             : types[i],
-                                       false, false});
+                    columns.push_back(
+                        {name, types[i].kind == TypeKind::Null ? SqlType::integer() : types[i],
+                         false, false});
             }
             selects << QStringLiteral("SELECT ") + items.join(QStringLiteral(", "));
         }
@@ -1705,8 +1707,9 @@ QString StatementCompiler::tableSource(const TableSource& source, Scope& scope) 
     }
     case TableSource::Kind::Join: {
         if (source.join == JoinKind::CrossApply || source.join == JoinKind::OuterApply)
-            fail(40000, QStringLiteral("The embedded engine does not run Cross Apply and Outer "
-                                       "Apply."),
+            fail(40000,
+                 QStringLiteral("The embedded engine does not run Cross Apply and Outer "
+                                "Apply."),
                  source.line);
         const QString left = tableSource(*source.left, scope);
         const QString right = tableSource(*source.right, scope);
@@ -1746,14 +1749,15 @@ CompiledStatement StatementCompiler::select(const SelectStatement& statement) {
                                 "be combined with data-retrieval operations."),
                  statement.line);
         compiled.columnNames << (output.name.startsWith(QLatin1String("__c")) ? QString()
-                                                                               : output.name);
+                                                                              : output.name);
         compiled.columnTypes.push_back(output.type);
         if (assignment)
             compiled.assignments << output.variable;
     }
     if (!first.into.isEmpty() && assigns)
-        fail(141, QStringLiteral("A SELECT statement that assigns a value to a variable must not "
-                                 "be combined with data-retrieval operations."),
+        fail(141,
+             QStringLiteral("A SELECT statement that assigns a value to a variable must not "
+                            "be combined with data-retrieval operations."),
              statement.line);
     compiled.bindings = bindings_;
     return compiled;
@@ -1901,7 +1905,7 @@ CompiledStatement StatementCompiler::insertRows(const InsertStatement& statement
         names << quoted(columns[i]->name);
         Gen value;
         value.type = rowTypes[i];
-        value.sql = bind({Binding::Kind::Marker, int(i), QString(), rowTypes[i]});
+        value.sql = bind({Binding::Kind::Marker, int(i), QString(), rowTypes[i], {}});
         values << stored(value, columns[i]->type);
     }
     CompiledStatement compiled;
@@ -2080,10 +2084,10 @@ CompiledStatement StatementCompiler::update(const UpdateStatement& statement) {
             where = booleanExpression(*statement.where, &scope).sql;
         if (statement.top) {
             const QString limit = limitClause(statement.top.get(), nullptr, nullptr, nullptr);
-            where = QStringLiteral("rowid IN (SELECT rowid FROM %1 AS %2%3%4)")
-                        .arg(table->sqlName, targetAlias,
-                             where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
-                             limit);
+            where =
+                QStringLiteral("rowid IN (SELECT rowid FROM %1 AS %2%3%4)")
+                    .arg(table->sqlName, targetAlias,
+                         where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, limit);
         }
         if (!where.isEmpty())
             sql += QStringLiteral(" WHERE ") + where;
@@ -2129,10 +2133,11 @@ CompiledStatement StatementCompiler::deleteRows(const DeleteStatement& statement
             where = booleanExpression(*statement.where, &scope).sql;
         QString sql;
         if (statement.top) {
-            sql = QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT %2.rowid FROM %1 AS %2%3%4)")
-                      .arg(table->sqlName, source.sqlAlias,
-                           where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
-                           limitClause(statement.top.get(), nullptr, nullptr, nullptr));
+            sql =
+                QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT %2.rowid FROM %1 AS %2%3%4)")
+                    .arg(table->sqlName, source.sqlAlias,
+                         where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
+                         limitClause(statement.top.get(), nullptr, nullptr, nullptr));
         } else {
             sql = QStringLiteral("DELETE FROM %1 AS %2").arg(table->sqlName, source.sqlAlias);
             if (!where.isEmpty())
@@ -2197,9 +2202,9 @@ CompiledStatement StatementCompiler::scalar(const Expr& expression) {
     CompiledStatement compiled;
     compiled.sql = (QStringLiteral("SELECT ") + gen.sql).toUtf8();
     compiled.columnNames << QString();
-    compiled.columnTypes.push_back(gen.boolean ? SqlType::bit()
+    compiled.columnTypes.push_back(gen.boolean                       ? SqlType::bit()
                                    : gen.type.kind == TypeKind::Null ? SqlType::integer()
-                                                                      : gen.type);
+                                                                     : gen.type);
     compiled.bindings = bindings_;
     return compiled;
 }
@@ -2273,8 +2278,9 @@ QString StatementCompiler::columnDefinition(const ColumnDefinition& column, Scop
                      .arg(column.name),
                  column.line);
         if (column.identityIncrement == 0)
-            fail(2747, QStringLiteral("Identity increment of column '%1' cannot be zero.")
-                           .arg(column.name),
+            fail(2747,
+                 QStringLiteral("Identity increment of column '%1' cannot be zero.")
+                     .arg(column.name),
                  column.line);
         *identity = column.name;
         // The engine numbers the column itself (tsql_identity), as it is not SQLite's rowid.
@@ -2282,9 +2288,9 @@ QString StatementCompiler::columnDefinition(const ColumnDefinition& column, Scop
     }
     sql += declaredType(type);
     if (type.isString())
-        sql += QStringLiteral(" COLLATE ") +
-               QString::fromLatin1(type.collation == Collation::Binary ? binaryCollation
-                                                                       : caseInsensitive);
+        sql += QStringLiteral(" COLLATE ") + QString::fromLatin1(type.collation == Collation::Binary
+                                                                     ? binaryCollation
+                                                                     : caseInsensitive);
     else if (type.isDateTime())
         sql += QStringLiteral(" COLLATE ") + QString::fromLatin1(dateTimeCollation);
     if (column.nullable == 0 || column.primaryKey)
@@ -2535,14 +2541,14 @@ CompiledStatement StatementCompiler::createView(const CreateViewStatement& state
     std::vector<Output> outputs;
     const QString select = query(*statement.query->query, nullptr, outputs);
     if (!bindings_.empty())
-        fail(4413, QStringLiteral("Could not use view or function '%1' because of binding errors.")
-                       .arg(statement.name.object()),
+        fail(4413,
+             QStringLiteral("Could not use view or function '%1' because of binding errors.")
+                 .arg(statement.name.object()),
              statement.line);
     QStringList names;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        const QString name = i < std::size_t(statement.columns.size())
-                                 ? statement.columns[int(i)]
-                                 : outputs[i].name;
+        const QString name =
+            i < std::size_t(statement.columns.size()) ? statement.columns[int(i)] : outputs[i].name;
         if (name.startsWith(QLatin1String("__c")))
             fail(4511,
                  QStringLiteral("Create View or Function failed because no column name was "
@@ -2552,10 +2558,10 @@ CompiledStatement StatementCompiler::createView(const CreateViewStatement& state
         names << quoted(name);
     }
     CompiledStatement compiled;
-    compiled.sql = QStringLiteral("CREATE VIEW %1 (%2) AS %3%4")
-                       .arg(quoted(statement.name.object()), names.join(QStringLiteral(", ")),
-                            with, select)
-                       .toUtf8();
+    compiled.sql =
+        QStringLiteral("CREATE VIEW %1 (%2) AS %3%4")
+            .arg(quoted(statement.name.object()), names.join(QStringLiteral(", ")), with, select)
+            .toUtf8();
     compiled.changedTable = statement.name.object();
     for (const Output& output : outputs)
         compiled.columnTypes.push_back(output.type);

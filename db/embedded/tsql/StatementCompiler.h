@@ -39,6 +39,7 @@ struct Binding {
     int marker = 0;
     QString name; // the variable with its "@"; the session value: "@@ROWCOUNT", "ERROR_MESSAGE"
     SqlType type;
+    QString key; // a variable's name in lower case, as the frame keeps it
 };
 
 // One statement in SQLite's dialect, ready to prepare.
