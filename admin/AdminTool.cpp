@@ -6,9 +6,12 @@
 #include "admin/GoBatchScript.h"
 #include "admin/UsageError.h"
 #include "costing/avg/procedures/AvgProcedures.h"
+#include "data/ErrorLog.h"
 #include "db/DatabaseError.h"
 #include "db/ServerName.h"
+#include "db/SqlBatches.h"
 #include "db/TDatabase.h"
+#include "db/TQuery.h"
 #include "db/TSQLScript.h"
 #include "db/TStoredProc.h"
 #include "db/embedded/EmbeddedServer.h"
@@ -21,6 +24,8 @@
 namespace {
 
 const QString adminAlias = QStringLiteral("STOCKCOST_ADMIN");
+const QString configAlias = QStringLiteral("STOCKCOST_ADMIN_CONFIG");
+const QString masterAlias = QStringLiteral("STOCKCOST_ADMIN_MASTER");
 
 QString formatValue(const QVariant& value) {
     if (!value.isValid() || value.isNull())
@@ -147,7 +152,8 @@ QString AdminTool::usage() {
         "                                  fill the empty company DB with a year of documents\n"
         "                                  (default: this year, 200 products, seed 1)\n"
         "  calculate DB --year Y [--from-month M] [--product CODE]\n"
-        "                                  run the average-cost calculation of year Y from\n"
+        "                                  run the calculation of the company's costing\n"
+        "                                  method (average cost or FIFO) for year Y from\n"
         "                                  month M (default 1) through December, for one\n"
         "                                  product or all, and record the calculation date\n"
         "\n"
@@ -210,9 +216,9 @@ int AdminTool::dispatch() {
     throw UsageError(QStringLiteral("unknown command '%1'").arg(command));
 }
 
-std::unique_ptr<db::TDatabase> AdminTool::connect(const QString& database) {
+std::unique_ptr<db::TDatabase> AdminTool::connect(const QString& database, const QString& alias) {
     const auto server = serverName();
-    auto connection = std::make_unique<db::TDatabase>(adminAlias);
+    auto connection = std::make_unique<db::TDatabase>(alias.isEmpty() ? adminAlias : alias);
     connection->params() = QStringList{QStringLiteral("DATABASE NAME=") + database,
                                        QStringLiteral("SERVER NAME=") + server,
                                        QStringLiteral("USER NAME=trq"),
@@ -432,8 +438,29 @@ int AdminTool::demo(const QStringList& args) {
 }
 
 int AdminTool::calculate(const QStringList& args) {
-    CalculateCommand command(CalculateCommand::parse(args), out_,
+    CalculateCommand command(CalculateCommand::parse(args), out_, err_,
                              CalculateCommand::stdoutIsTerminal());
     auto database = connect(command.databaseName());
+    // Failed procedure calls go into the central error log, where the window writes them too;
+    // its connection is opened at the first failure.
+    std::unique_ptr<db::TDatabase> configuration;
+    std::unique_ptr<ErrorLog> errorLog;
+    command.setErrorLog([&](const QString& message) {
+        if (!errorLog) {
+            configuration = connect(configurationDatabase(), configAlias);
+            errorLog = std::make_unique<ErrorLog>(configAlias);
+        }
+        // Not started from the suite's menu: no user and no menu entry.
+        errorLog->write(message, 0, 0);
+    });
     return command.run(database->databaseName());
+}
+
+// As the program chooses it: TRQ_CONFIG_PMX where the server has one, else TRQ_CONFIG.
+QString AdminTool::configurationDatabase() {
+    const auto master = connect(QStringLiteral("master"), masterAlias);
+    db::TQuery databases(QStringLiteral("QSysDatabases"), masterAlias,
+                         db::sqlResource(QStringLiteral(":/data/sql/QSysDatabases.sql")));
+    databases.open();
+    return databases.isEmpty() ? db::schema::configDatabaseName : QStringLiteral("TRQ_CONFIG_PMX");
 }

@@ -33,8 +33,11 @@ private:
     int calculate(const QStringList& args);
 
     QString serverName() const;
-    // A connection to a database of the chosen server, with the suite's login.
-    std::unique_ptr<db::TDatabase> connect(const QString& database);
+    // A connection to a database of the chosen server, with the suite's login, under that
+    // alias (the tool's own when empty).
+    std::unique_ptr<db::TDatabase> connect(const QString& database, const QString& alias = {});
+    // The server's configuration database.
+    QString configurationDatabase();
 
     QStringList arguments_;
     QTextStream& out_;

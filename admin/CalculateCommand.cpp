@@ -3,13 +3,13 @@
 #include "admin/CommandOptions.h"
 #include "admin/TerminalProgress.h"
 #include "admin/UsageError.h"
+#include "costing/CalculationDate.h"
 #include "costing/CalculationYear.h"
+#include "costing/ProcedureCheck.h"
 #include "costing/ProductLookup.h"
 #include "costing/avg/AvgMonthRun.h"
-#include "costing/avg/AvgSql.h"
 #include "db/LockWaitListener.h"
 #include "db/TQuery.h"
-#include "db/TSQLScript.h"
 #include "db/TStoredProc.h"
 
 #include <cstdio>
@@ -83,8 +83,9 @@ bool CalculateCommand::stdoutIsTerminal() {
 #endif
 }
 
-CalculateCommand::CalculateCommand(Options options, QTextStream& out, bool interactive)
-    : options_(std::move(options)), out_(out), interactive_(interactive) {}
+CalculateCommand::CalculateCommand(Options options, QTextStream& out, QTextStream& err,
+                                   bool interactive)
+    : options_(std::move(options)), out_(out), err_(err), interactive_(interactive) {}
 
 int CalculateCommand::run(const QString& databaseName) {
     TerminalProgress progress(out_, interactive_);
@@ -103,60 +104,78 @@ int CalculateCommand::run(const QString& databaseName) {
     }
     progress.finish();
 
-    out_ << QStringLiteral("%1: calculated %2, months %3 to 12%4, in %5 s\n")
+    out_ << QStringLiteral("%1: calculated %2, months %3 to 12%4, in %5 s%6\n")
                 .arg(options_.database)
                 .arg(options_.year)
                 .arg(options_.fromMonth)
                 .arg(options_.product.isEmpty()
                          ? QString()
                          : QStringLiteral(", product %1").arg(options_.product))
-                .arg(progress.elapsedSeconds(), 0, 'f', 1);
+                .arg(progress.elapsedSeconds(), 0, 'f', 1)
+                .arg(failures_.empty()
+                         ? QString()
+                         : QStringLiteral("; %1 procedure calls failed").arg(failures_.size()));
     out_.flush();
-    return 0;
+    if (failures_.empty())
+        return 0;
+    err_ << QStringLiteral("%1: %2 procedure calls failed (also written to the error log):\n")
+                .arg(options_.database)
+                .arg(failures_.size());
+    for (const auto& failure : failures_)
+        err_ << "  " << failure.text() << "\n";
+    err_.flush();
+    return 1;
 }
 
 void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& progress) {
-    checkCostingMethod(databaseName);
+    const int method = costingMethod(databaseName);
     checkProduct(databaseName);
 
-    db::TSQLScript create(QStringLiteral("SQLCreate"));
-    create.setDatabaseName(databaseName);
-    create.setSql(costing::avgSql(create.name(), databaseName));
-    create.execute();
-    checkProcedures(databaseName);
+    CalculationDate calculationDate(databaseName);
+    calculationDate.addColumns();
+    checkProcedures(databaseName,
+                    method == 3 ? ProcedureCheck::fifo() : ProcedureCheck::averageCost());
 
     const auto runStart = serverTime(databaseName);
-    AvgMonthRun monthRun(progress, databaseName);
-    monthRun.setCompanyDatabase(options_.database);
-    monthRun.setProductFilter(options_.product);
-    for (int month = options_.fromMonth; month <= 12; ++month) {
-        progress.beginMonth(options_.year, month);
-        monthRun.CalculateProdAVGMonth(options_.year, month);
+    if (method == 3) {
+        progress.setPhaseCount(4);
+        FifoMonthRun monthRun(progress, databaseName);
+        monthRun.setProductFilter(options_.product);
+        monthRun.setErrorLog(errorLog_);
+        monthRun.beginRun();
+        for (int month = options_.fromMonth; month <= 12; ++month) {
+            progress.beginMonth(options_.year, month);
+            monthRun.CalculateProdFIFOMonth(options_.year, month);
+        }
+        failures_ = monthRun.failures();
+    } else {
+        AvgMonthRun monthRun(progress, databaseName);
+        monthRun.setCompanyDatabase(options_.database);
+        monthRun.setProductFilter(options_.product);
+        for (int month = options_.fromMonth; month <= 12; ++month) {
+            progress.beginMonth(options_.year, month);
+            monthRun.CalculateProdAVGMonth(options_.year, month);
+        }
     }
-
-    db::TSQLScript updateCalDate(QStringLiteral("SQLUpdateCalDate"));
-    updateCalDate.setDatabaseName(databaseName);
-    updateCalDate.setSql(costing::avgSql(updateCalDate.name(), databaseName));
-    updateCalDate.param(QStringLiteral("CalYear")).setAsInteger(options_.year);
-    updateCalDate.param(QStringLiteral("CalDate")).setAsDateTime(runStart);
-    updateCalDate.execute();
+    calculationDate.record(options_.year, runStart);
 }
 
-void CalculateCommand::checkCostingMethod(const QString& databaseName) {
+int CalculateCommand::costingMethod(const QString& databaseName) {
     db::TQuery config(QStringLiteral("QConfig"), databaseName,
                       QStringLiteral("Select CalStockMethod From Config Where Id = 1"));
     config.open();
     const int method = config.isEmpty()
                            ? 0
                            : int(config.fieldByName(QStringLiteral("CalStockMethod")).asInteger());
-    if (method != 1)
+    if (method != 1 && method != 3)
         throw std::runtime_error(
             QStringLiteral("%1 uses costing method %2 (%3); calculate runs average cost "
-                           "(method 1) only")
+                           "(method 1) and FIFO (method 3) only")
                 .arg(options_.database)
                 .arg(method)
                 .arg(methodName(method))
                 .toStdString());
+    return method;
 }
 
 // Before anything is changed: a code that names no product would calculate nothing.
@@ -169,15 +188,10 @@ void CalculateCommand::checkProduct(const QString& databaseName) {
                                  .toStdString());
 }
 
-void CalculateCommand::checkProcedures(const QString& databaseName) {
-    db::TQuery check(QStringLiteral("QChkProcedure"), databaseName,
-                     costing::avgSql(QStringLiteral("QChkProcedure"), databaseName));
-    check.open();
-    if (check.isEmpty())
+void CalculateCommand::checkProcedures(const QString& databaseName, const QStringList& names) {
+    const auto missing = ProcedureCheck::missing(databaseName, names);
+    if (missing.isEmpty())
         return;
-    QStringList missing;
-    for (; !check.eof(); check.next())
-        missing << check.fieldByName(QStringLiteral("ProcedureName")).asString();
     throw std::runtime_error(QStringLiteral("%1 lacks the procedures %2 (stockcost-admin install)")
                                  .arg(options_.database, missing.join(QStringLiteral(", ")))
                                  .toStdString());

@@ -1,5 +1,7 @@
 #include "admin/TerminalProgress.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 // Rewrites of the terminal line at most this often.
@@ -22,9 +24,10 @@ void TerminalProgress::beginMonth(int year, int month) {
 
 void TerminalProgress::setProduct(const QString& text) {
     endLockWait();
-    // The label in front (product, work order) is the same for a whole phase.
-    const auto colon = text.indexOf(QStringLiteral(" : "));
-    item_ = colon < 0 ? text : text.mid(colon + 3);
+    // The label in front (product, work order) is the same for a whole phase, and the count
+    // after it ("3 / 20 : ") is on the line already.
+    static const QRegularExpression label(QStringLiteral("^[^:]* : (\\d+ / \\d+ : )?"));
+    item_ = text.mid(label.match(text).capturedLength());
 }
 
 void TerminalProgress::setProgressMaximum(int maximum) {
@@ -96,10 +99,11 @@ QString TerminalProgress::line() const {
         item = item.left(itemWidth - 3) + QStringLiteral("...");
     if (!lockWait_.isEmpty())
         item = lockWait_;
-    return QStringLiteral("%1-%2  phase %3/3  %4/%5  %6  %7 s")
+    return QStringLiteral("%1-%2  phase %3/%4  %5/%6  %7  %8 s")
         .arg(year_, 4, 10, QLatin1Char('0'))
         .arg(month_, 2, 10, QLatin1Char('0'))
         .arg(phase_)
+        .arg(phaseCount_)
         .arg(position_)
         .arg(maximum_)
         .arg(item, -itemWidth)

@@ -15,6 +15,8 @@ class TerminalProgress : public MonthRunProgress {
 public:
     TerminalProgress(QTextStream& out, bool interactive);
 
+    // How many phases a month run has: 3 for the average cost (the default), 4 for FIFO.
+    void setPhaseCount(int phases) { phaseCount_ = phases; }
     // Called before each month run.
     void beginMonth(int year, int month);
     // Ends the last line; called after the last month and before an error is reported.
@@ -44,6 +46,7 @@ private:
     int year_ = 0;
     int month_ = 0;
     int phase_ = 0;
+    int phaseCount_ = 3;
     int maximum_ = 0;
     int position_ = 0;
     QString item_;

@@ -56,7 +56,8 @@ std::unique_ptr<QWidget> Startup::dispatch(const CommandLine& commandLine) {
         platform::showMessage(QStringLiteral("ติดต่อ TRQ เกี่ยวกับวิธีการคำนวณต้นทุน Moving Average"));
         return nullptr;
     case 3: {
-        auto window = std::make_unique<TFrCalculate_FIFO>();
+        auto window =
+            std::make_unique<TFrCalculate_FIFO>(dm_, dmConfig_, commandLine.CompanyDatabase);
         handOver(*window, commandLine);
         return window;
     }

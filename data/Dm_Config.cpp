@@ -5,7 +5,6 @@
 #include "db/ServerName.h"
 #include "db/SqlBatches.h"
 #include "db/Text.h"
-#include "errors/ErrorLogFields.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -22,7 +21,7 @@ QString sql(const char* name) {
 TDMConfig::TDMConfig()
     : QSysDatabases(QStringLiteral("QSysDatabases"), masterAlias, sql("QSysDatabases")),
       SpMenuCaption(QStringLiteral("SpMenuCaption"), dmCfgAlias, QStringLiteral("MENUCAPTION")),
-      SpErrorLog(QStringLiteral("SpErrorLog"), dmCfgAlias, QStringLiteral("AddErrorLog")),
+      errorLog_(dmCfgAlias),
       QCompanyConfig(QStringLiteral("QCompanyConfig"), dmCfgAlias, sql("QCompanyConfig")),
       QCompany(QStringLiteral("QCompany"), dmCfgAlias, sql("QCompany")) {
     DmCfg.setBeforeConnect([this](db::TDatabase&) { DmCfgBeforeConnect(); });
@@ -39,12 +38,6 @@ TDMConfig::TDMConfig()
          {"@CAPTION", "@ACCESS_R", "@ADD_R", "@MODIFY_R", "@DELETE_R", "@USERCODE"})
         SpMenuCaption.addParam(QLatin1String(name), DataType::String, ParamKind::Output);
     SpMenuCaption.addParam(QStringLiteral("@SALESID"), DataType::Integer, ParamKind::Output);
-
-    SpErrorLog.addParam(QStringLiteral("@CompName"), DataType::String, ParamKind::Input);
-    SpErrorLog.addParam(QStringLiteral("@LogName"), DataType::String, ParamKind::Input);
-    SpErrorLog.addParam(QStringLiteral("@UserId"), DataType::Integer, ParamKind::Input);
-    SpErrorLog.addParam(QStringLiteral("@MenuId"), DataType::Integer, ParamKind::Input);
-    SpErrorLog.addParam(QStringLiteral("@ErrorMsg"), DataType::String, ParamKind::Input);
 }
 
 QString TDMConfig::ReadServerName() {
@@ -103,12 +96,5 @@ void TDMConfig::GetCompanyConfig(const QString& name) {
 }
 
 void TDMConfig::WriteErrorLog(const QString& message) {
-    SpErrorLog.close();
-    const auto workstation = errors::ErrorLogFields::current();
-    SpErrorLog.paramByName(QStringLiteral("@CompName")).setAsString(workstation.compName);
-    SpErrorLog.paramByName(QStringLiteral("@LogName")).setAsString(workstation.logName);
-    SpErrorLog.paramByName(QStringLiteral("@UserId")).setAsInteger(UserId);
-    SpErrorLog.paramByName(QStringLiteral("@MenuId")).setAsInteger(MenuId);
-    SpErrorLog.paramByName(QStringLiteral("@ErrorMsg")).setAsString(message);
-    SpErrorLog.execProc();
+    errorLog_.write(message, UserId, MenuId);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ErrorLog.h"
 #include "db/TDatabase.h"
 #include "db/TQuery.h"
 #include "db/TSQLScript.h"
@@ -49,7 +50,7 @@ private:
     db::TQuery QSysDatabases;
     db::TSQLScript SQLUpdate{QStringLiteral("SQLUpdate")};
     db::TStoredProc SpMenuCaption;
-    db::TStoredProc SpErrorLog;
+    ErrorLog errorLog_;
     db::TQuery QCompanyConfig;
     db::TQuery QCompany;
 };

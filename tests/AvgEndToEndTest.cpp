@@ -115,10 +115,11 @@ TEST_F(AvgEndToEnd, RefusalsAndFailuresExitWithTheirError) {
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_EQ(admin({"calculate", "DEMO"}).exitCode, 2) << "the year is required";
 
-    ASSERT_EQ(admin({"create-company", "FIFO3", "--method", "3"}).exitCode, 0);
-    const auto fifo = admin({"calculate", "FIFO3", "--year", "2024"});
-    EXPECT_EQ(fifo.exitCode, 1);
-    EXPECT_TRUE(fifo.err.contains("costing method 3")) << fifo.err.toStdString();
+    ASSERT_EQ(admin({"create-company", "MOVING2", "--method", "2"}).exitCode, 0);
+    const auto moving = admin({"calculate", "MOVING2", "--year", "2024"});
+    EXPECT_EQ(moving.exitCode, 1);
+    EXPECT_TRUE(moving.err.contains("costing method 2 (moving average)"))
+        << moving.err.toStdString();
 
     // A table the write-back needs has gone: the run stops with the server's error.
     ASSERT_EQ(admin({"sql", "DEMO", "Exec sp_rename 'Ridt', 'RidtAway'"}).exitCode, 0);
@@ -132,7 +133,8 @@ TEST_F(AvgEndToEnd, RefusalsAndFailuresExitWithTheirError) {
     {
         db::TDatabase connection(QStringLiteral("AVGENDTOEND"));
         connection.params() = server.connectionParams(QStringLiteral("DEMO"));
-        connection.connection().executeDirect(QStringLiteral("Drop Procedure CALCULATE_WorkOrderAVG"));
+        connection.connection().executeDirect(
+            QStringLiteral("Drop Procedure CALCULATE_WorkOrderAVG"));
     }
     const auto ledgerRows = value("Select Count(*) From ProductCostAVG");
     const auto unknownProduct =

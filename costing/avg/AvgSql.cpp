@@ -1,15 +1,11 @@
 #include "costing/avg/AvgSql.h"
 
-#include "db/Session.h"
-#include "db/SqlBatches.h"
-#include "db/TDatabase.h"
+#include "costing/CostingSql.h"
 
 namespace costing {
 
 QString avgSql(const QString& component, const QString& databaseName) {
-    db::Session::defaultSession().openDatabase(databaseName, component).connection();
-    return db::sqlResource(QStringLiteral(":/costing/avg/sql/") + component +
-                           QStringLiteral(".sql"));
+    return costingSql(QStringLiteral("avg/sql"), component, databaseName);
 }
 
 } // namespace costing
