@@ -2,6 +2,7 @@
 // and the costs it writes back into the month's lines.
 #include "costing/avg/AvgMonthRun.h"
 #include "AvgTestCompany.h"
+#include "RecordedProgress.h"
 #include "costing/MonthRunProgress.h"
 #include "costing/avg/AvgSql.h"
 #include "db/DatabaseError.h"
@@ -18,34 +19,6 @@
 #include <vector>
 
 namespace {
-
-// Everything the run shows, in order, as "status:...", "month:...", "product:...", "max:N";
-// positions are checked separately.
-struct RecordedProgress : MonthRunProgress {
-    std::vector<QString> events;
-    std::vector<int> positions;
-    int refreshes = 0;
-
-    void setStatus(const QString& text) override { events.push_back("status:" + text); }
-    void setMonth(const QString& text) override { events.push_back("month:" + text); }
-    void setProduct(const QString& text) override { events.push_back("product:" + text); }
-    void setProgressMaximum(int maximum) override {
-        events.push_back("max:" + QString::number(maximum));
-    }
-    void setProgressPosition(int position) override { positions.push_back(position); }
-    void refresh() override { ++refreshes; }
-    void showLockWait(const QString& database, int seconds) override {
-        events.push_back("wait:" + database + " " + QString::number(seconds));
-    }
-
-    std::vector<QString> only(const QString& kind) const {
-        std::vector<QString> found;
-        for (const auto& event : events)
-            if (event.startsWith(kind + ':'))
-                found.push_back(event.mid(kind.size() + 1));
-        return found;
-    }
-};
 
 const QString phase1 = "สถานะ : กำลังคำนวณต้นทุน และ รับคืน (1/3)";
 const QString phase2 = "สถานะ : กำลังคำนวณต้นทุนในใบสั่งผลิต และใส่ใน ProductCostAVG (2/3)";

@@ -101,8 +101,6 @@ bool FifoMonthRun::productPhase(const QString& status, db::TStoredProc& procedur
     progress_.refresh();
     int counter = 0;
     for (QProduct.first(); !QProduct.eof(); QProduct.next()) {
-        if (stopped_)
-            return false;
         ++counter;
         advance();
         const auto prodId = QProduct.fieldByName(QStringLiteral("ProdId")).asInteger();
@@ -111,7 +109,10 @@ bool FifoMonthRun::productPhase(const QString& status, db::TStoredProc& procedur
         progress_.setProduct(QStringLiteral("สินค้า : ") + count(counter, productCount_) + prodCode +
                              QStringLiteral(" - ") +
                              QProduct.fieldByName(QStringLiteral("ProdName")).asString());
+        // A stop comes while the window's messages are let through.
         progress_.refresh();
+        if (stopped_)
+            return false;
         procedure.paramByName(QStringLiteral("@Year")).setAsInteger(year_);
         procedure.paramByName(QStringLiteral("@Month")).setAsInteger(month_);
         procedure.paramByName(QStringLiteral("@PId")).setAsInteger(prodId);
@@ -139,10 +140,6 @@ bool FifoMonthRun::workOrderPhase() {
     progress_.setProgressPosition(position_);
     int counter = 0;
     for (QWorkOrderMaster.first(); !QWorkOrderMaster.eof(); QWorkOrderMaster.next()) {
-        if (stopped_) {
-            QWorkOrderMaster.close();
-            return false;
-        }
         ++counter;
         advance();
         const auto workOrderNo =
@@ -158,6 +155,10 @@ bool FifoMonthRun::workOrderPhase() {
                                  .toString(dateFormat) +
                              QStringLiteral(")"));
         progress_.refresh();
+        if (stopped_) {
+            QWorkOrderMaster.close();
+            return false;
+        }
         SpCALCULATE_WorkOrderFIFO.paramByName(QStringLiteral("@WorkNo")).setAsString(workOrderNo);
         callTrapped(SpCALCULATE_WorkOrderFIFO, SpCALCULATE_WorkOrderFIFO.storedProcName() +
                                                    QStringLiteral(" @WorkNo=") + workOrderNo);
