@@ -19,10 +19,18 @@ const QString phase4 = "สถานะ : กำลังคำนวณต้�
 
 } // namespace
 
-class FifoMonthRunTest : public ::testing::Test {
+// On the embedded engine, and on SQL Server when STOCKCOST_TEST_MSSQL names one.
+class FifoMonthRunTest : public ::testing::TestWithParam<FifoTestCompany::Engine> {
 protected:
+    void SetUp() override {
+        if (GetParam() == FifoTestCompany::Engine::SqlServer && !MssqlTestDatabase::configured())
+            GTEST_SKIP() << "STOCKCOST_TEST_MSSQL is not set";
+        company = std::make_unique<FifoTestCompany>(QStringLiteral("FIFORUN"),
+                                                    FifoTestCompany::Data::Empty, GetParam());
+    }
+
     void run(int month, const QString& filter = {}) {
-        FifoMonthRun monthRun(progress, company.alias());
+        FifoMonthRun monthRun(progress, company->alias());
         monthRun.setProductFilter(filter);
         monthRun.setErrorLog([this](const QString& message) { logged << message; });
         monthRun.beginRun();
@@ -31,30 +39,30 @@ protected:
     }
 
     void product(int id, const QString& code) {
-        company.exec(QStringLiteral("Insert Into Product (Id, Code, ThaiName, Negative) Values "
-                                    "(%1, '%2', 'สินค้า %2', 'N')")
-                         .arg(id)
-                         .arg(code));
+        company->exec(QStringLiteral("Insert Into Product (Id, Code, ThaiName, Negative) Values "
+                                     "(%1, '%2', 'สินค้า %2', 'N')")
+                          .arg(id)
+                          .arg(code));
     }
     // A document line of the product with its own date column, in no document at all: the
     // month's list reads the line tables alone.
     void line(const QString& table, const QString& dateColumn, int product, double quantity,
               const QString& date) {
-        company.exec(QStringLiteral("Insert Into %1 (Id, Product, Quantity, %2) Values "
-                                    "(%3, %4, %5, '%6')")
-                         .arg(table, dateColumn)
-                         .arg(++lineId)
-                         .arg(product)
-                         .arg(quantity)
-                         .arg(date));
+        company->exec(QStringLiteral("Insert Into %1 (Id, Product, Quantity, %2) Values "
+                                     "(%3, %4, %5, '%6')")
+                          .arg(table, dateColumn)
+                          .arg(++lineId)
+                          .arg(product)
+                          .arg(quantity)
+                          .arg(date));
     }
     void onhand(int product, int year, int period, double quantity) {
-        company.exec(QStringLiteral("Insert Into ProductOnhand (Product, Warehouse, BalanceYear, "
-                                    "PeriodNo, Quantity) Values (%1, 1, %2, %3, %4)")
-                         .arg(product)
-                         .arg(year)
-                         .arg(period)
-                         .arg(quantity));
+        company->exec(QStringLiteral("Insert Into ProductOnhand (Product, Warehouse, BalanceYear, "
+                                     "PeriodNo, Quantity) Values (%1, 1, %2, %3, %4)")
+                          .arg(product)
+                          .arg(year)
+                          .arg(period)
+                          .arg(quantity));
     }
     // Two products with March movements, A001 and B002.
     void twoProducts() {
@@ -65,21 +73,21 @@ protected:
     }
     void workOrder(int id, const QString& number, const QString& master, const QString& workDate,
                    const QString& finishDate, const QString& closeDate, const QString& delflag) {
-        company.exec(QStringLiteral("Insert Into WorkOrderHd (Id, WorkOrderNo, MasterWorkOrder, "
-                                    "WorkDate, FinishDate, Closedate, Delflag) Values (%1, '%2', "
-                                    "%3, '%4', '%5', %6, '%7')")
-                         .arg(id)
-                         .arg(number, master, workDate, finishDate, closeDate, delflag));
+        company->exec(QStringLiteral("Insert Into WorkOrderHd (Id, WorkOrderNo, MasterWorkOrder, "
+                                     "WorkDate, FinishDate, Closedate, Delflag) Values (%1, '%2', "
+                                     "%3, '%4', '%5', %6, '%7')")
+                          .arg(id)
+                          .arg(number, master, workDate, finishDate, closeDate, delflag));
     }
 
-    FifoTestCompany company{QStringLiteral("FIFORUN")};
+    std::unique_ptr<FifoTestCompany> company;
     RecordedProgress progress;
     std::vector<FifoMonthRun::Failure> failures;
     QStringList logged;
     int lineId = 0;
 };
 
-TEST_F(FifoMonthRunTest, ListsEveryProductWithAQuantityInOneOfItsTwelveSourcesByCode) {
+TEST_P(FifoMonthRunTest, ListsEveryProductWithAQuantityInOneOfItsTwelveSourcesByCode) {
     struct Source {
         const char* table;
         const char* dateColumn;
@@ -120,16 +128,16 @@ TEST_F(FifoMonthRunTest, ListsEveryProductWithAQuantityInOneOfItsTwelveSourcesBy
     line("PosDt", "PosDate", 2, 1, "2023-03-15");
 
     run(3);
-    EXPECT_EQ(company.calls("Name = 'Calculate_FIFO1'"), expected);
+    EXPECT_EQ(company->calls("Name = 'Calculate_FIFO1'"), expected);
 }
 
-TEST_F(FifoMonthRunTest, CallsTheFourPhasesInOrderAndShowsEachOne) {
+TEST_P(FifoMonthRunTest, CallsTheFourPhasesInOrderAndShowsEachOne) {
     twoProducts();
     workOrder(1, "WO-1", "Null", "2024-03-01 08:30", "2024-03-20", "'2024-03-21'", "N");
     run(3);
 
-    EXPECT_EQ(company.calls(), (QStringList{"FIFO1 3 3", "FIFO1 3 7", "FIFO2 3 3", "FIFO2 3 7",
-                                            "WO WO-1", "FIFO2 3 3", "FIFO2 3 7"}));
+    EXPECT_EQ(company->calls(), (QStringList{"FIFO1 3 3", "FIFO1 3 7", "FIFO2 3 3", "FIFO2 3 7",
+                                             "WO WO-1", "FIFO2 3 3", "FIFO2 3 7"}));
     EXPECT_EQ(progress.only("status"), (std::vector<QString>{phase1, phase2, phase3, phase4}));
     const QString a = "สินค้า : 1 / 2 : A001 - สินค้า A001";
     const QString b = "สินค้า : 2 / 2 : B002 - สินค้า B002";
@@ -144,7 +152,7 @@ TEST_F(FifoMonthRunTest, CallsTheFourPhasesInOrderAndShowsEachOne) {
     EXPECT_TRUE(failures.empty());
 }
 
-TEST_F(FifoMonthRunTest, EachRootWorkOrderOfTheMonthOnceWithItsOwnDates) {
+TEST_P(FifoMonthRunTest, EachRootWorkOrderOfTheMonthOnceWithItsOwnDates) {
     // WO-R1 ended in February; two of its sub-orders, one a level further down, in March.
     workOrder(1, "WO-R1", "Null", "2024-02-01", "2024-02-19", "'2024-02-20'", "N");
     workOrder(2, "WO-S1", "1", "2024-03-01", "2024-03-04", "'2024-03-05'", "N");
@@ -159,46 +167,46 @@ TEST_F(FifoMonthRunTest, EachRootWorkOrderOfTheMonthOnceWithItsOwnDates) {
     workOrder(8, "WO-R3", "Null", "2024-03-01", "2024-03-30", "'2024-04-01'", "N");
 
     run(3);
-    EXPECT_EQ(company.calls(), (QStringList{"WO WO-R2", "WO WO-D2", "WO WO-R1"}));
+    EXPECT_EQ(company->calls(), (QStringList{"WO WO-R2", "WO WO-D2", "WO WO-R1"}));
     EXPECT_EQ(progress.only("product"),
               (std::vector<QString>{"ใบสั่งผลิต : 1 / 3 : WO-R2 (10/01/2024 => 15/03/2024)",
                                     "ใบสั่งผลิต : 2 / 3 : WO-D2 (20/01/2024 => 31/01/2024)",
                                     "ใบสั่งผลิต : 3 / 3 : WO-R1 (01/02/2024 => 20/02/2024)"}));
 }
 
-TEST_F(FifoMonthRunTest, AMonthWithoutStockOrMovementsShowsItsPhasesAndCallsNothing) {
+TEST_P(FifoMonthRunTest, AMonthWithoutStockOrMovementsShowsItsPhasesAndCallsNothing) {
     twoProducts();
     run(7);
-    EXPECT_TRUE(company.calls().isEmpty());
+    EXPECT_TRUE(company->calls().isEmpty());
     EXPECT_EQ(progress.only("status"), (std::vector<QString>{phase1, phase2, phase3, phase4}));
     EXPECT_EQ(progress.only("max"), (std::vector<QString>{"0", "0", "0", "0"}));
     EXPECT_EQ(progress.positions, (std::vector<int>{0, 0, 0, 0}));
     EXPECT_TRUE(progress.only("product").empty());
 }
 
-TEST_F(FifoMonthRunTest, AProductFilterLimitsTheProductPhasesButNotTheWorkOrders) {
+TEST_P(FifoMonthRunTest, AProductFilterLimitsTheProductPhasesButNotTheWorkOrders) {
     twoProducts();
     workOrder(1, "WO-1", "Null", "2024-03-01", "2024-03-20", "'2024-03-21'", "N");
     workOrder(2, "WO-2", "Null", "2024-03-02", "2024-03-20", "'2024-03-21'", "N");
     // Compared as the server compares codes.
     run(3, "b002 ");
-    EXPECT_EQ(company.calls(),
+    EXPECT_EQ(company->calls(),
               (QStringList{"FIFO1 3 7", "FIFO2 3 7", "WO WO-1", "WO WO-2", "FIFO2 3 7"}));
     EXPECT_EQ(progress.only("product").front(), "สินค้า : 1 / 1 : B002 - สินค้า B002");
 }
 
-TEST_F(FifoMonthRunTest, AFailingCallIsRolledBackRecordedAndLoggedAndTheRunGoesOn) {
+TEST_P(FifoMonthRunTest, AFailingCallIsRolledBackRecordedAndLoggedAndTheRunGoesOn) {
     twoProducts();
     workOrder(1, "WO-1", "Null", "2024-03-01", "2024-03-20", "'2024-03-21'", "N");
     workOrder(2, "WO-2", "Null", "2024-03-02", "2024-03-20", "'2024-03-21'", "N");
-    company.failCall("Calculate_FIFO1", 3);
-    company.failWorkOrder("WO-1");
+    company->failCall("Calculate_FIFO1", 3);
+    company->failWorkOrder("WO-1");
     run(3);
 
     // What the failing calls wrote is gone; every other call was made and kept, among them
     // the issue passes of the product whose receipts failed.
-    EXPECT_EQ(company.calls(), (QStringList{"FIFO1 3 7", "FIFO2 3 3", "FIFO2 3 7", "WO WO-2",
-                                            "FIFO2 3 3", "FIFO2 3 7"}));
+    EXPECT_EQ(company->calls(), (QStringList{"FIFO1 3 7", "FIFO2 3 3", "FIFO2 3 7", "WO WO-2",
+                                             "FIFO2 3 3", "FIFO2 3 7"}));
     ASSERT_EQ(failures.size(), 2u);
     EXPECT_EQ(failures[0].text(), "Calculate_FIFO1 @Year=2024, @Month=3, @PId=3 (A001): "
                                   "Calculate_FIFO1 cannot cost product 3");
@@ -207,17 +215,17 @@ TEST_F(FifoMonthRunTest, AFailingCallIsRolledBackRecordedAndLoggedAndTheRunGoesO
     EXPECT_EQ(logged, (QStringList{failures[0].text(), failures[1].text()}));
 
     // A log that cannot be written does not stop the run, and the failure still counts.
-    company.forgetCalls();
-    FifoMonthRun monthRun(progress, company.alias());
+    company->forgetCalls();
+    FifoMonthRun monthRun(progress, company->alias());
     monthRun.setErrorLog([](const QString&) { throw std::runtime_error("log unreachable"); });
     monthRun.CalculateProdFIFOMonth(2024, 3);
     EXPECT_EQ(monthRun.failures().size(), 2u);
-    EXPECT_EQ(company.calls().size(), 6);
+    EXPECT_EQ(company->calls().size(), 6);
 }
 
-TEST_F(FifoMonthRunTest, AStoppedRunCallsNothingMoreUntilTheNextRunBegins) {
+TEST_P(FifoMonthRunTest, AStoppedRunCallsNothingMoreUntilTheNextRunBegins) {
     twoProducts();
-    FifoMonthRun monthRun(progress, company.alias());
+    FifoMonthRun monthRun(progress, company->alias());
     // Asked while the second product is shown, before its call.
     int products = 0;
     progress.onProduct = [&] {
@@ -227,23 +235,28 @@ TEST_F(FifoMonthRunTest, AStoppedRunCallsNothingMoreUntilTheNextRunBegins) {
     monthRun.CalculateProdFIFOMonth(2024, 3);
     monthRun.CalculateProdFIFOMonth(2024, 4);
     EXPECT_TRUE(monthRun.stopped());
-    EXPECT_EQ(company.calls(), (QStringList{"FIFO1 3 3"}));
+    EXPECT_EQ(company->calls(), (QStringList{"FIFO1 3 3"}));
 
     progress.onProduct = nullptr;
     monthRun.beginRun();
     monthRun.CalculateProdFIFOMonth(2024, 3);
-    EXPECT_EQ(company.calls().size(), 1 + 6);
+    EXPECT_EQ(company->calls().size(), 1 + 6);
 }
 
-TEST_F(FifoMonthRunTest, AListThatCannotBeReadEndsTheRun) {
+TEST_P(FifoMonthRunTest, AListThatCannotBeReadEndsTheRun) {
     twoProducts();
-    company.exec("Exec sp_rename 'PosDt', 'PosDtAway'");
+    company->exec("Exec sp_rename 'PosDt', 'PosDtAway'");
     EXPECT_THROW(run(3), db::DatabaseError);
-    EXPECT_TRUE(company.calls().isEmpty());
+    EXPECT_TRUE(company->calls().isEmpty());
 
-    company.exec("Exec sp_rename 'PosDtAway', 'PosDt'");
-    company.uninstallProcedure("SeekMasterWorkOrder");
+    company->exec("Exec sp_rename 'PosDtAway', 'PosDt'");
+    company->uninstallProcedure("SeekMasterWorkOrder");
     workOrder(1, "WO-1", "Null", "2024-03-01", "2024-03-20", "'2024-03-21'", "N");
     EXPECT_THROW(run(3), db::DatabaseError);
-    EXPECT_EQ(company.calls().size(), 4) << "phases 1 and 2 were done";
+    EXPECT_EQ(company->calls().size(), 4) << "phases 1 and 2 were done";
 }
+
+INSTANTIATE_TEST_SUITE_P(Embedded, FifoMonthRunTest,
+                         ::testing::Values(FifoTestCompany::Engine::Embedded));
+INSTANTIATE_TEST_SUITE_P(SqlServer, FifoMonthRunTest,
+                         ::testing::Values(FifoTestCompany::Engine::SqlServer));

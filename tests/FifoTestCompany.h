@@ -1,12 +1,15 @@
 #pragma once
 
 // A FIFO company (costing method 3) on a throw-away embedded server with its configuration
-// database, empty or with a demo year, and with FIFO costing procedures installed by
+// database, empty or with a demo year, or an empty company database of its own on the SQL
+// Server that STOCKCOST_TEST_MSSQL names. Its FIFO costing procedures are installed by
 // installFifoProcedures(), the one place the tests get them from. Today those are stand-ins
 // that record every call (tests/fifo/RecordingFifoProcedures.sql): what the month run passes
 // and in which order, and a call that fails on request.
+#include "MssqlTestDatabase.h"
 #include "TempServer.h"
 #include "admin/DemoCompany.h"
+#include "costing/avg/procedures/AvgProcedures.h"
 #include "db/SqlBatches.h"
 #include "db/TDatabase.h"
 #include "db/TQuery.h"
@@ -17,6 +20,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <ostream>
 
 // Texts in GoogleTest's messages.
@@ -32,12 +36,24 @@ public:
         QStringLiteral(STOCKCOST_TESTS_DIR "/fifo/RecordingFifoProcedures.sql");
 
     enum class Data { Empty, DemoYear };
+    enum class Engine { Embedded, SqlServer };
 
-    explicit FifoTestCompany(const QString& alias, Data data = Data::Empty) : connection_(alias) {
-        db::schema::SchemaInstaller installer(server_.serverName());
-        installer.createConfigDatabase();
-        installer.createCompanyDatabase(database, 3);
-        connection_.params() = server_.connectionParams(database);
+    explicit FifoTestCompany(const QString& alias, Data data = Data::Empty,
+                             Engine engine = Engine::Embedded)
+        : connection_(alias) {
+        if (engine == Engine::SqlServer) {
+            sqlServer_ = std::make_unique<MssqlTestDatabase>(QStringLiteral("stockcost_fifo"));
+            connection_.params() = sqlServer_->params().lines();
+            db::executeBatches(alias,
+                               db::sqlResource(QStringLiteral(":/schema/CompanyDatabase.sql")));
+            exec(QStringLiteral("Update Config Set CalStockMethod = 3"));
+            costing::installAvgProcedures(connection_);
+        } else {
+            db::schema::SchemaInstaller installer(server_.serverName());
+            installer.createConfigDatabase();
+            installer.createCompanyDatabase(database, 3);
+            connection_.params() = server_.connectionParams(database);
+        }
         if (data == Data::DemoYear) {
             DemoCompany::Options options;
             options.year = demoYear;
@@ -50,11 +66,12 @@ public:
     const TempServer& server() const { return server_; }
     const QString& alias() const { return connection_.databaseName(); }
 
-    void installFifoProcedures() { db::executeBatches(alias(), proceduresText()); }
-    static QString proceduresText() {
+    void installFifoProcedures() { installFifoProcedures(alias()); }
+    // Into the company database of the connection with that alias.
+    static void installFifoProcedures(const QString& alias) {
         QFile file(proceduresFile);
         file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll());
+        db::executeBatches(alias, QString::fromUtf8(file.readAll()));
     }
     void uninstallProcedure(const QString& name) {
         connection_.connection().executeDirect(QStringLiteral("Drop Procedure ") + name);
@@ -130,5 +147,7 @@ public:
 
 private:
     TempServer server_;
+    // Dropped once the connection to it has closed.
+    std::unique_ptr<MssqlTestDatabase> sqlServer_;
     db::TDatabase connection_;
 };

@@ -2,10 +2,13 @@
 -- month (finished, when it has no close date) puts the root of its master chain in the list,
 -- each root once, whichever month the root itself ended in. Ordered by work date, then number.
 -- The numbers are read back from WorkOrderHd, as SeekMasterWorkOrder pads them with blanks.
+-- The list takes the collation of the company database rather than that of tempdb, so that it
+-- compares with the numbers of WorkOrderHd on a server of another collation too. These
+-- comments hold no quote marks or colons, which the parameter parser would take for SQL.
 Set NoCount On
 Declare @Year Int, @Month Int, @WorkNo VarChar(60), @MasterWorkOrderNo VarChar(60)
 Select @Year = :Year, @Month = :Month
-Declare @Roots Table (WorkOrderNo VarChar(60) Collate Thai_CI_AS)
+Declare @Roots Table (WorkOrderNo VarChar(60) Collate Database_Default)
 Declare WorkOrders Cursor Local For
   Select W.WorkOrderNo From WorkOrderHd W
   Where W.Delflag = 'N'
