@@ -1,27 +1,40 @@
 #!/usr/bin/env bash
-# Takes docs/window.png: the average-cost window under Xvfb on a fresh demo company, a few
-# seconds into a run started by its daily timer. Expects a build in build/default
-# (STOCKCOST_BUILD names another).
+# Takes docs/window.png and docs/window-fifo.png: the average-cost and the FIFO window under
+# Xvfb on fresh demo companies, a few seconds into a run started by the daily timer. The FIFO
+# company gets the procedures of tests/fifo/RecordingFifoProcedures.sql, which record their
+# calls and take 20 ms each, so that the picture shows the run under way.
+# Expects a build in build/default (STOCKCOST_BUILD names another).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${STOCKCOST_BUILD:-build/default}")
-output=$PWD/docs/window.png
+docs=$PWD/docs
+fifo_procedures=$PWD/tests/fifo/RecordingFifoProcedures.sql
+admin=$build/admin/stockcost-admin
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-"$build/admin/stockcost-admin" init server >Server.Dat
-"$build/admin/stockcost-admin" create-company DEMO
-"$build/admin/stockcost-admin" demo DEMO >/dev/null
+"$admin" init server >Server.Dat
+"$admin" create-company DEMO
+"$admin" demo DEMO >/dev/null
+"$admin" create-company FIFO --method 3
+"$admin" demo FIFO >/dev/null
+"$admin" script FIFO "$fifo_procedures" --go >/dev/null
+"$admin" sql FIFO "Insert Into FifoTestSettings (DelayMilliseconds) Values (20)"
 
-cat >shot.sh <<SHOT
+# COMPANY PICTURE SECONDS: the run starts 4 seconds after the window opens; the picture is
+# taken SECONDS later.
+shoot() {
+    cat >shot.sh <<SHOT
 #!/usr/bin/env bash
-# The run starts 4 seconds after the window opens; the picture is taken 3 seconds later.
-"$build/app/stockcost" 1 1 DEMO - 1 - \$(date -d '+4 seconds' +%H:%M:%S) &
-sleep 7
-import -window root window.png
+"$build/app/stockcost" 1 1 $1 - 1 - \$(date -d '+4 seconds' +%H:%M:%S) &
+sleep $((4 + $3))
+import -window root $2
 kill \$!
 SHOT
-xvfb-run -s "-screen 0 640x480x24" bash shot.sh
-mkdir -p "$(dirname "$output")"
-convert window.png -trim +repage "$output"
-echo "$output"
+    xvfb-run -a -s "-screen 0 1024x768x24" bash shot.sh
+    mkdir -p "$docs"
+    convert "$2" -trim +repage "$docs/$2"
+    echo "$docs/$2"
+}
+shoot DEMO window.png 3
+shoot FIFO window-fifo.png 3
