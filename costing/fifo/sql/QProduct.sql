@@ -1,16 +1,16 @@
 -- The products with stock or movements in the month, that is an opening quantity of the
 -- month or a line of a receipt, return, issue, sale or production document dated in the
--- month, with a quantity above zero. With a product code, only that product. Deleted documents count as
--- well; every kind of product qualifies. The month is compared as a range of dates so that
--- each line table is searched through its index on product and date.
+-- month, with a quantity above zero. With a product code, only that product. Deleted
+-- documents count as well; every kind of product qualifies. The month is compared as a range
+-- of dates so that each line table is searched through its index on product and date.
 Set NoCount On
-Declare @Year Int, @Month Int, @ProdCode VarChar(20), @From DateTime, @To DateTime
-Select @Year = :Year, @Month = :Month, @ProdCode = :ProdCode
+Declare @Year Int, @Month Int, @From DateTime, @To DateTime
+Select @Year = :Year, @Month = :Month
 Select @From = DateAdd(Month, @Month - 1, DateAdd(Year, @Year - 1900, 0))
 Select @To = DateAdd(Month, 1, @From)
 Select P.Id As ProdId, P.Code As ProdCode, P.ThaiName As ProdName
 From Product P
-Where ((@ProdCode = '') Or (P.Code = @ProdCode))
+Where ((:ProdCode = '') Or (P.Code = :ProdCode))
 And (Exists (Select * From ProductOnhand D Where D.Product = P.Id
              And D.BalanceYear = @Year And D.PeriodNo = @Month And D.Quantity > 0)
   Or Exists (Select * From MrDt D Where D.Product = P.Id
