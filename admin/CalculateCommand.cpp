@@ -137,27 +137,35 @@ void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& 
                     method == 3 ? ProcedureCheck::fifo() : ProcedureCheck::averageCost());
 
     const auto runStart = serverTime(databaseName);
-    if (method == 3) {
-        progress.setPhaseCount(4);
-        FifoMonthRun monthRun(progress, databaseName);
-        monthRun.setProductFilter(options_.product);
-        monthRun.setErrorLog(errorLog_);
-        monthRun.beginRun();
-        for (int month = options_.fromMonth; month <= 12; ++month) {
-            progress.beginMonth(options_.year, month);
-            monthRun.CalculateProdFIFOMonth(options_.year, month);
-        }
-        failures_ = monthRun.failures();
-    } else {
-        AvgMonthRun monthRun(progress, databaseName);
-        monthRun.setCompanyDatabase(options_.database);
-        monthRun.setProductFilter(options_.product);
-        for (int month = options_.fromMonth; month <= 12; ++month) {
-            progress.beginMonth(options_.year, month);
-            monthRun.CalculateProdAVGMonth(options_.year, month);
-        }
-    }
+    if (method == 3)
+        calculateFifo(databaseName, progress);
+    else
+        calculateAverageCost(databaseName, progress);
     calculationDate.record(options_.year, runStart);
+}
+
+void CalculateCommand::calculateAverageCost(const QString& databaseName,
+                                            TerminalProgress& progress) {
+    AvgMonthRun monthRun(progress, databaseName);
+    monthRun.setCompanyDatabase(options_.database);
+    monthRun.setProductFilter(options_.product);
+    for (int month = options_.fromMonth; month <= 12; ++month) {
+        progress.beginMonth(options_.year, month);
+        monthRun.CalculateProdAVGMonth(options_.year, month);
+    }
+}
+
+void CalculateCommand::calculateFifo(const QString& databaseName, TerminalProgress& progress) {
+    progress.setPhaseCount(4);
+    FifoMonthRun monthRun(progress, databaseName);
+    monthRun.setProductFilter(options_.product);
+    monthRun.setErrorLog(errorLog_);
+    monthRun.beginRun();
+    for (int month = options_.fromMonth; month <= 12; ++month) {
+        progress.beginMonth(options_.year, month);
+        monthRun.CalculateProdFIFOMonth(options_.year, month);
+    }
+    failures_ = monthRun.failures();
 }
 
 int CalculateCommand::costingMethod(const QString& databaseName) {

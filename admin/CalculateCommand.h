@@ -48,6 +48,9 @@ public:
 private:
     // The checks, the months and the calculation date.
     void calculate(const QString& databaseName, TerminalProgress& progress);
+    void calculateAverageCost(const QString& databaseName, TerminalProgress& progress);
+    // Keeps the failed calls.
+    void calculateFifo(const QString& databaseName, TerminalProgress& progress);
     // The company's costing method, 1 or 3; any other is refused.
     int costingMethod(const QString& databaseName);
     void checkProduct(const QString& databaseName);
