@@ -165,7 +165,9 @@ QString TFrCalculate_FIFO::failureMessage() const {
 
 void TFrCalculate_FIFO::closeEvent(QCloseEvent* event) {
     if (running()) {
+        // A window on its way out starts no further run.
         closeRequested_ = true;
+        Timer1->stop();
         monthRun_->stop();
         event->ignore();
         return;
