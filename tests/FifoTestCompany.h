@@ -98,7 +98,17 @@ public:
         return values;
     }
 
-    // The calls made, in order: "FIFO1 3 17" (procedure, month, product id), "WO WO-1".
+    // What the installed FIFO procedures have calculated, as the end-to-end tests check a run:
+    // the months of the year with results, in order ("5 6 7"). The stand-ins leave their calls.
+    static QString calculatedMonthsSql(int year) {
+        return QStringLiteral("Select Distinct Month From FifoTestCalls Where Year = %1 And Name "
+                              "= 'Calculate_FIFO2' Order By Month")
+            .arg(year);
+    }
+    QString calculatedMonths(int year) { return column(calculatedMonthsSql(year)).join(' '); }
+
+    // The calls the stand-ins recorded, in order: "FIFO1 3 17" (procedure, month, product id), "WO
+    // WO-1".
     QStringList calls(const QString& condition = QStringLiteral("1 = 1")) {
         return column(
             QStringLiteral("Select Case Name When 'CALCULATE_WorkOrderFIFO' Then 'WO ' + WorkNo "

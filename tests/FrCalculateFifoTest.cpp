@@ -1,7 +1,10 @@
 // The FIFO window offscreen on a FIFO company with a demo year: what the show handler
 // prepares, the month list after the closed months, full and partial runs, a closed year, a
 // product filter, missing procedures, a failing call, the daily run, the labels of each phase,
-// a failed run and closing the window during a run.
+// a failed run and closing the window during a run. What a run calculated is read through
+// FifoTestCompany::calculatedMonths(); the tests of what the window calls and in which order
+// (phases, product filter, failing call, labels, closing) read the calls that the stand-in
+// procedures record.
 #include "FifoTestCompany.h"
 #include "StderrCapture.h"
 #include "costing/fifo/Fr_Calculate_FIFO.h"
@@ -187,18 +190,10 @@ TEST_F(FrCalculateFifoTest, TheMonthListBeginsAfterTheLastClosedMonth) {
     EXPECT_EQ(items(window), allMonths);
 }
 
-TEST_F(FrCalculateFifoTest, AFullYearCallsEveryMonthInOrderAndRecordsTheRun) {
+TEST_F(FrCalculateFifoTest, AFullYearCalculatesEveryMonthAndRecordsTheRun) {
     auto& window = open();
     window.BCalculate->click();
-
-    int workOrders = 0;
-    const auto calls = company.calls();
-    EXPECT_EQ(checkRunOrder(calls, 1, &workOrders), "");
-    EXPECT_GT(workOrders, 0);
-    // Only roots: no work order called has a master.
-    EXPECT_EQ(company.count("Select Count(*) From FifoTestCalls C Join WorkOrderHd W On "
-                            "W.WorkOrderNo = C.WorkNo Where W.MasterWorkOrder Is Not Null"),
-              0);
+    EXPECT_EQ(company.calculatedMonths(2024), "1 2 3 4 5 6 7 8 9 10 11 12");
 
     EXPECT_TRUE(QRegularExpression("^เริ่มคำนวณ : \\d\\d:\\d\\d:\\d\\d - \\d\\d:\\d\\d:\\d\\d$")
                     .match(window.LDate->text())
@@ -219,30 +214,39 @@ TEST_F(FrCalculateFifoTest, AFullYearCallsEveryMonthInOrderAndRecordsTheRun) {
     EXPECT_TRUE(window.LDate->text().startsWith("เริ่มคำนวณ : " + recorded.toString("HH:mm:ss")));
 }
 
-TEST_F(FrCalculateFifoTest, ALaterStartMonthAndAClosedYear) {
-    // Closed through April: the run begins in May, or later when chosen.
-    company.closeThrough(2024, "4");
-    auto& window = open();
-    window.BCalculate->click();
-    EXPECT_EQ(checkRunOrder(company.calls(), 5), "");
-    company.forgetCalls();
-    window.PeriodNo->setCurrentText("11");
-    window.BCalculate->click();
-    EXPECT_EQ(checkRunOrder(company.calls(), 11), "");
+TEST_F(FrCalculateFifoTest, TheCallsOfAYearComeMonthByMonthInTheOrderOfThePhases) {
+    open().BCalculate->click();
+    int workOrders = 0;
+    EXPECT_EQ(checkRunOrder(company.calls(), 1, &workOrders), "");
+    EXPECT_GT(workOrders, 0);
+    // Only roots: no work order called has a master.
+    EXPECT_EQ(company.count("Select Count(*) From FifoTestCalls C Join WorkOrderHd W On "
+                            "W.WorkOrderNo = C.WorkNo Where W.MasterWorkOrder Is Not Null"),
+              0);
+}
 
+TEST_F(FrCalculateFifoTest, AClosedYearAndALaterStartMonth) {
     // Closed through December: nothing is calculated or shown, and the attempt is recorded.
-    company.forgetCalls();
-    forgetCalculation();
     company.closeThrough(2024, "12");
     auto& closed = open();
     closed.BCalculate->click();
-    EXPECT_TRUE(company.calls().isEmpty());
+    EXPECT_EQ(company.calculatedMonths(2024), "");
     EXPECT_TRUE(calculationRecorded());
     EXPECT_EQ(closed.LStatus->text(), "สถานะ");
     EXPECT_TRUE(closed.LDate->text().startsWith("เริ่มคำนวณ : "));
     EXPECT_TRUE(closed.LastCalDate->text().startsWith("Fifo1คำนวณล่าสุด : "));
     EXPECT_FALSE(closed.LastCalDate->text().contains("1899"));
     EXPECT_TRUE(inputEnabled(closed));
+
+    // Closed through April: the run begins in May, or later when chosen.
+    company.closeThrough(2024, "4");
+    auto& window = open();
+    window.PeriodNo->setCurrentText("11");
+    window.BCalculate->click();
+    EXPECT_EQ(company.calculatedMonths(2024), "11 12");
+    window.BGetYearExit();
+    window.BCalculate->click();
+    EXPECT_EQ(company.calculatedMonths(2024), "5 6 7 8 9 10 11 12");
 }
 
 TEST_F(FrCalculateFifoTest, AProductFilterCostsItsProductAndEveryRootWorkOrder) {
@@ -326,7 +330,7 @@ TEST_F(FrCalculateFifoTest, TheDailyRunStartsOnceADayWhenItsTimeIsReached) {
     // The tick of 22:30:00 came late.
     tick(window, day, QTime(22, 30, 2));
     EXPECT_TRUE(calculationRecorded());
-    EXPECT_EQ(checkRunOrder(company.calls(), 12), "");
+    EXPECT_EQ(company.calculatedMonths(2024), "12");
 
     forgetCalculation();
     tick(window, day, QTime(22, 30, 3));
@@ -485,6 +489,6 @@ TEST_F(FrCalculateFifoFailureTest, AFailedRunGivesTheControlsBackAndTheDailyRunC
     now = QDateTime(QDate(2024, 6, 15), QTime(22, 30, 1));
     ASSERT_TRUE(processUntil([&] { return calculationRecorded(); }));
     EXPECT_EQ(reported.size(), 1u);
-    EXPECT_EQ(checkRunOrder(company.calls(), 12), "");
+    EXPECT_EQ(company.calculatedMonths(2024), "12");
     EXPECT_EQ(window.LStatus->text(), doneStatus);
 }
