@@ -432,7 +432,7 @@ int AdminTool::demo(const QStringList& args) {
 }
 
 int AdminTool::calculate(const QStringList& args) {
-    CalculateCommand command(CalculateCommand::parse(args), out_,
+    CalculateCommand command(CalculateCommand::parse(args), out_, err_,
                              CalculateCommand::stdoutIsTerminal());
     auto database = connect(command.databaseName());
     return command.run(database->databaseName());

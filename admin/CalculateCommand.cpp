@@ -5,8 +5,10 @@
 #include "admin/UsageError.h"
 #include "costing/CalculationYear.h"
 #include "costing/ProductLookup.h"
+#include "costing/YearRun.h"
 #include "costing/avg/AvgMonthRun.h"
 #include "costing/avg/AvgSql.h"
+#include "costing/avg/UncalculatedMonths.h"
 #include "db/LockWaitListener.h"
 #include "db/TQuery.h"
 #include "db/TSQLScript.h"
@@ -83,8 +85,9 @@ bool CalculateCommand::stdoutIsTerminal() {
 #endif
 }
 
-CalculateCommand::CalculateCommand(Options options, QTextStream& out, bool interactive)
-    : options_(std::move(options)), out_(out), interactive_(interactive) {}
+CalculateCommand::CalculateCommand(Options options, QTextStream& out, QTextStream& err,
+                                   bool interactive)
+    : options_(std::move(options)), out_(out), err_(err), interactive_(interactive) {}
 
 int CalculateCommand::run(const QString& databaseName) {
     TerminalProgress progress(out_, interactive_);
@@ -94,8 +97,9 @@ int CalculateCommand::run(const QString& databaseName) {
                                                     std::chrono::milliseconds) {
         progress.showLockWait(database, int(waited.count() / 1000));
     });
+    YearRun yearRun(databaseName, progress);
     try {
-        calculate(databaseName, progress);
+        calculate(databaseName, progress, yearRun);
     } catch (...) {
         // The error is reported on a line of its own.
         progress.finish();
@@ -111,11 +115,25 @@ int CalculateCommand::run(const QString& databaseName) {
                          ? QString()
                          : QStringLiteral(", product %1").arg(options_.product))
                 .arg(progress.elapsedSeconds(), 0, 'f', 1);
+    for (const int month : yearRun.repeatedFrom())
+        out_ << QStringLiteral("  months %1 to 12 again: a work order's cost changed after its "
+                               "finished goods were taken into stock\n")
+                    .arg(month);
     out_.flush();
+    if (!yearRun.unsettledWorkOrders().isEmpty()) {
+        err_ << QStringLiteral("%1: the costs of work orders %2 still changed after %3 passes; "
+                               "the costs of their finished goods may not be final\n")
+                    .arg(options_.database,
+                         yearRun.unsettledWorkOrders().join(QStringLiteral(", ")))
+                    .arg(YearRun::maxPasses);
+        err_.flush();
+        return 1;
+    }
     return 0;
 }
 
-void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& progress) {
+void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& progress,
+                                 YearRun& yearRun) {
     checkCostingMethod(databaseName);
     checkProduct(databaseName);
 
@@ -129,10 +147,10 @@ void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& 
     AvgMonthRun monthRun(progress, databaseName);
     monthRun.setCompanyDatabase(options_.database);
     monthRun.setProductFilter(options_.product);
-    for (int month = options_.fromMonth; month <= 12; ++month) {
+    yearRun.run(options_.year, options_.fromMonth, [&](int month) {
         progress.beginMonth(options_.year, month);
         monthRun.CalculateProdAVGMonth(options_.year, month);
-    }
+    });
 
     db::TSQLScript updateCalDate(QStringLiteral("SQLUpdateCalDate"));
     updateCalDate.setDatabaseName(databaseName);
@@ -159,14 +177,27 @@ void CalculateCommand::checkCostingMethod(const QString& databaseName) {
                 .toStdString());
 }
 
-// Before anything is changed: a code that names no product would calculate nothing.
+// Before anything is changed: a code that names no product would calculate nothing, and a run
+// for one product on months never calculated for all would cost the work orders from nothing.
 void CalculateCommand::checkProduct(const QString& databaseName) {
-    if (options_.product.isEmpty() || ProductLookup::exists(databaseName, options_.product))
+    if (options_.product.isEmpty())
         return;
-    throw std::runtime_error(QStringLiteral("%1 has no product with the code '%2'; nothing was "
-                                            "calculated")
-                                 .arg(options_.database, options_.product)
-                                 .toStdString());
+    if (!ProductLookup::exists(databaseName, options_.product))
+        throw std::runtime_error(QStringLiteral("%1 has no product with the code '%2'; nothing "
+                                                "was calculated")
+                                     .arg(options_.database, options_.product)
+                                     .toStdString());
+    const auto uncalculated =
+        UncalculatedMonths::find(databaseName, options_.year, options_.fromMonth);
+    if (!uncalculated.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("%1: months %2 of %3 have never been calculated for all products, "
+                           "so the work orders a run for one product costs would get costs from "
+                           "an almost empty ledger; calculate them without --product first. "
+                           "Nothing was calculated")
+                .arg(options_.database, UncalculatedMonths::listed(uncalculated))
+                .arg(options_.year)
+                .toStdString());
 }
 
 void CalculateCommand::checkProcedures(const QString& databaseName) {

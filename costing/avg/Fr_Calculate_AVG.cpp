@@ -2,7 +2,9 @@
 
 #include "costing/CalculationYear.h"
 #include "costing/ProductLookup.h"
+#include "costing/YearRun.h"
 #include "costing/avg/AvgSql.h"
+#include "costing/avg/UncalculatedMonths.h"
 #include "data/U_DM.h"
 #include "db/LockWaitListener.h"
 #include "platform/MessageBox.h"
@@ -247,6 +249,14 @@ void TFrCalculate_AVG::BCalculateClick() {
         platform::showMessage(ProductLookup::notFound(ProductFilter), this);
         return;
     }
+    const int startMonth = PeriodNo->currentText().trimmed().toInt();
+    if (!ProductFilter.isEmpty()) {
+        const auto uncalculated = UncalculatedMonths::find(dataAlias, *year, startMonth);
+        if (!uncalculated.isEmpty()) {
+            platform::showMessage(UncalculatedMonths::refusal(*year, uncalculated), this);
+            return;
+        }
+    }
 
     // The controls come back whatever happens, and a failed run leaves the next daily run
     // possible; the error itself goes on to the application's handler. Marked as running from
@@ -282,9 +292,8 @@ void TFrCalculate_AVG::BCalculateClick() {
         return;
     }
 
-    const int startMonth = PeriodNo->currentText().trimmed().toInt();
-    for (int month = startMonth; month <= 12; ++month)
-        CalculateProdAVGMonth(*year, month);
+    YearRun yearRun(dataAlias, *progress_);
+    yearRun.run(*year, startMonth, [&](int month) { CalculateProdAVGMonth(*year, month); });
     progress_->flush();
 
     LDate->setText(runStartLabel + runStart_.toString(clockFormat) + QStringLiteral(" - ") +
@@ -303,6 +312,13 @@ void TFrCalculate_AVG::BCalculateClick() {
     LastCalDate->setText(companyDatabase_ + QStringLiteral("คำนวณล่าสุด : ") + lastCalculationDate());
     refresh();
     QGetCalculateCostDate.close();
+
+    if (!yearRun.unsettledWorkOrders().isEmpty())
+        platform::showMessage(QStringLiteral("ต้นทุนใบสั่งผลิต %1 ยังเปลี่ยนหลังคำนวณ %2 รอบ\n\r"
+                                             "ต้นทุนสินค้าสำเร็จรูปของใบสั่งผลิตเหล่านี้อาจยังไม่ถูกต้อง")
+                                  .arg(yearRun.unsettledWorkOrders().join(QStringLiteral(", ")))
+                                  .arg(YearRun::maxPasses),
+                              this);
 }
 
 QString TFrCalculate_AVG::missingProcedures() {
