@@ -2,15 +2,16 @@
 
 #include "admin/CalculateCommand.h"
 #include "admin/CommandOptions.h"
+#include "admin/CommandValues.h"
 #include "admin/DemoCompany.h"
 #include "admin/GoBatchScript.h"
+#include "admin/ProcedureCall.h"
 #include "admin/UsageError.h"
 #include "costing/avg/procedures/AvgProcedures.h"
 #include "db/DatabaseError.h"
 #include "db/ServerName.h"
 #include "db/TDatabase.h"
 #include "db/TSQLScript.h"
-#include "db/TStoredProc.h"
 #include "db/embedded/EmbeddedServer.h"
 #include "db/schema/SchemaInstaller.h"
 
@@ -21,77 +22,6 @@
 namespace {
 
 const QString adminAlias = QStringLiteral("STOCKCOST_ADMIN");
-
-QString formatValue(const QVariant& value) {
-    if (!value.isValid() || value.isNull())
-        return QStringLiteral("NULL");
-    switch (value.typeId()) {
-    case QMetaType::QDateTime:
-        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    case QMetaType::Double:
-        return QString::number(value.toDouble(), 'g', 15);
-    default:
-        return value.toString();
-    }
-}
-
-db::DataType parseType(const QString& name) {
-    if (name == QLatin1String("integer"))
-        return db::DataType::Integer;
-    if (name == QLatin1String("string"))
-        return db::DataType::String;
-    if (name == QLatin1String("datetime"))
-        return db::DataType::DateTime;
-    throw UsageError(
-        QStringLiteral("unknown parameter type '%1' (integer, string or datetime)").arg(name));
-}
-
-// Sets a parameter from the text of the command line in the given type.
-void setTypedValue(db::TParam& param, db::DataType type, const QString& text) {
-    switch (type) {
-    case db::DataType::Integer: {
-        bool ok = false;
-        const auto value = text.toLongLong(&ok);
-        if (!ok)
-            throw UsageError(QStringLiteral("'%1' is not a whole number").arg(text));
-        param.setAsInteger(value);
-        break;
-    }
-    case db::DataType::DateTime: {
-        const auto value = db::parseSqlDateTime(text);
-        if (!value.isValid())
-            throw UsageError(
-                QStringLiteral("'%1' is not a date-time (YYYY-MM-DD[ HH:MM:SS])").arg(text));
-        param.setAsDateTime(value);
-        break;
-    }
-    default:
-        param.setAsString(text);
-        break;
-    }
-}
-
-// "TYPE:VALUE" with an explicit type; a bare value is an integer when it reads as one, a
-// date-time when it reads as one, and text otherwise.
-void setValueFromArgument(db::TParam& param, const QString& argument) {
-    const auto colon = argument.indexOf(':');
-    if (colon > 0) {
-        const auto type = argument.left(colon);
-        if (type == QLatin1String("integer") || type == QLatin1String("string") ||
-            type == QLatin1String("datetime")) {
-            setTypedValue(param, parseType(type), argument.mid(colon + 1));
-            return;
-        }
-    }
-    bool isInteger = false;
-    argument.toLongLong(&isInteger);
-    if (isInteger)
-        setTypedValue(param, db::DataType::Integer, argument);
-    else if (db::parseSqlDateTime(argument).isValid())
-        setTypedValue(param, db::DataType::DateTime, argument);
-    else
-        param.setAsString(argument);
-}
 
 QString readScriptFile(const QString& path) {
     QFile file(path);
@@ -140,9 +70,11 @@ QString AdminTool::usage() {
         "                                  sqlcmd does: each batch as it stands, its rows\n"
         "                                  printed; the first failing batch stops the run\n"
         "  call DB PROCEDURE [@NAME=VALUE]... [@NAME[:TYPE]]...\n"
-        "                                  call a stored procedure; @NAME=VALUE passes an input\n"
-        "                                  (VALUE may be TYPE:VALUE), a bare @NAME or\n"
-        "                                  @NAME:TYPE receives an output (string by default)\n"
+        "                                  call a stored procedure and print every output\n"
+        "                                  parameter and the return value (Result);\n"
+        "                                  @NAME=VALUE passes a value (typed as the procedure\n"
+        "                                  declares it, or TYPE:VALUE), a bare @NAME or\n"
+        "                                  @NAME:TYPE prints only the outputs so named\n"
         "  demo DB [--year Y] [--products N] [--seed S]\n"
         "                                  fill the empty company DB with a year of documents\n"
         "                                  (default: this year, 200 products, seed 1)\n"
@@ -364,30 +296,9 @@ int AdminTool::script(const QStringList& args) {
 
 int AdminTool::call(const QStringList& args) {
     expectArguments(args, 2, "call");
+    const ProcedureCall procedure(args[1], args.mid(2));
     auto database = connect(args[0]);
-    db::TStoredProc procedure(QStringLiteral("call"), adminAlias, args[1]);
-    QStringList outputs;
-    for (qsizetype i = 2; i < args.size(); ++i) {
-        const auto& arg = args[i];
-        if (!arg.startsWith('@'))
-            throw UsageError(QStringLiteral("call: parameters start with '@', not '%1'").arg(arg));
-        const auto equals = arg.indexOf('=');
-        if (equals > 0) {
-            auto& param =
-                procedure.addParam(arg.left(equals), db::DataType::Unknown, db::ParamKind::Input);
-            setValueFromArgument(param, arg.mid(equals + 1));
-        } else {
-            const auto colon = arg.indexOf(':');
-            const auto name = colon > 0 ? arg.left(colon) : arg;
-            const auto type = colon > 0 ? parseType(arg.mid(colon + 1)) : db::DataType::String;
-            procedure.addParam(name, type, db::ParamKind::Output);
-            outputs << name;
-        }
-    }
-    procedure.execProc();
-    for (const auto& name : outputs)
-        out_ << name << "=" << formatValue(procedure.paramByName(name).value()) << "\n";
-    out_ << "Result=" << procedure.paramByName(QStringLiteral("Result")).asInteger() << "\n";
+    procedure.run(adminAlias, database->connection(), out_);
     return 0;
 }
 

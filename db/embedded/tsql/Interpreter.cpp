@@ -310,6 +310,9 @@ struct Interpreter::Unit {
         std::optional<SqlType> type;
     };
     std::unordered_map<const VariableDeclaration*, DeclaredType> declaredTypes;
+    // Every scalar variable the text declares, by its name in lower case; read on the first
+    // use of a variable whose Declare did not run.
+    std::optional<QHash<QString, const VariableDeclaration*>> declarations;
 
     const StatementList& statements() const {
         return procedure ? procedure->definition->body : batch.statements;
@@ -401,10 +404,10 @@ public:
         return interpreter_.catalog_.table(object);
     }
     std::optional<SqlType> variableType(const QString& name) override {
-        const auto found = frame_.variables.constFind(name.toLower());
-        if (found == frame_.variables.cend())
+        const Variable* found = interpreter_.findVariable(frame_, name.toLower());
+        if (found == nullptr)
             return std::nullopt;
-        return found.value().type;
+        return found->type;
     }
     std::optional<SqlType> resolveType(const QString& name) override {
         return interpreter_.catalog_.userType(name);
@@ -435,11 +438,11 @@ public:
         : interpreter_(interpreter), frame_(frame) {}
 
     TsqlValue variable(const QString& name) override {
-        const auto found = frame_.variables.constFind(name.toLower());
-        if (found == frame_.variables.cend())
+        const Variable* found = interpreter_.findVariable(frame_, name.toLower());
+        if (found == nullptr)
             fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(name),
                  ErrorScope::Batch, 15);
-        return found.value().value;
+        return found->value;
     }
     TsqlValue session(const QString& name) override {
         return interpreter_.sessionValue(name, frame_);
@@ -573,11 +576,11 @@ TsqlValue Interpreter::bindingValue(const Binding& binding, Frame& frame) {
             return (*frame.rowValues)[std::size_t(binding.marker)];
         return markerValue((*frame.markers)[std::size_t(binding.marker)], binding.type);
     case Binding::Kind::Variable: {
-        const auto found = frame.variables.constFind(binding.key);
-        if (found == frame.variables.cend())
+        const Variable* found = findVariable(frame, binding.key);
+        if (found == nullptr)
             fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(binding.name),
                  ErrorScope::Batch, 15);
-        return found.value().value;
+        return found->value;
     }
     case Binding::Kind::Session:
         return sessionValue(binding.name, frame);
@@ -1159,36 +1162,8 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
             frame.tables.insert(key, variable);
             continue;
         }
-        if (!frame.variables.contains(key)) {
-            auto& [generation, type] = frame.unit->declaredTypes[&declaration];
-            if (generation != catalog_.generation()) {
-                type.reset();
-                if (declaration.type.arguments.isEmpty())
-                    type = catalog_.userType(declaration.type.name);
-                if (!type)
-                    type =
-                        SqlType::fromDeclaration(declaration.type.name, declaration.type.arguments);
-                if (type)
-                    generation = catalog_.generation();
-            }
-            if (!type) {
-                TsqlError error(2715,
-                                QStringLiteral("Column, parameter, or variable #1: Cannot find "
-                                               "data type %1.")
-                                    .arg(declaration.type.name),
-                                16, 1, ErrorScope::Batch);
-                throw error;
-            }
-            SqlType variableType = *type;
-            if (!declaration.type.collation.isEmpty() && variableType.isString()) {
-                const QString lower = declaration.type.collation.toLower();
-                variableType.collation =
-                    lower.contains(QLatin1String("_bin")) || lower.contains(QLatin1String("_cs"))
-                        ? Collation::Binary
-                        : Collation::CaseInsensitive;
-            }
-            frame.variables.insert(key, Variable{variableType, TsqlValue::null(variableType)});
-        }
+        if (!frame.variables.contains(key))
+            declareVariable(declaration, frame);
         if (declaration.initialValue) {
             const TsqlValue value = scalarValue(*declaration.initialValue, frame, statement,
                                                 int(&declaration - statement.variables.data()));
@@ -1197,26 +1172,117 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
     }
 }
 
+Variable& Interpreter::declareVariable(const VariableDeclaration& declaration, Frame& frame) {
+    auto& [generation, type] = frame.unit->declaredTypes[&declaration];
+    if (generation != catalog_.generation()) {
+        type.reset();
+        if (declaration.type.arguments.isEmpty())
+            type = catalog_.userType(declaration.type.name);
+        if (!type)
+            type = SqlType::fromDeclaration(declaration.type.name, declaration.type.arguments);
+        if (type)
+            generation = catalog_.generation();
+    }
+    if (!type)
+        fail(2715,
+             QStringLiteral("Column, parameter, or variable #1: Cannot find data type %1.")
+                 .arg(declaration.type.name),
+             ErrorScope::Batch);
+    SqlType variableType = *type;
+    if (!declaration.type.collation.isEmpty() && variableType.isString()) {
+        const QString lower = declaration.type.collation.toLower();
+        variableType.collation =
+            lower.contains(QLatin1String("_bin")) || lower.contains(QLatin1String("_cs"))
+                ? Collation::Binary
+                : Collation::CaseInsensitive;
+    }
+    return frame.variables
+        .insert(declaration.name.toLower(), Variable{variableType, TsqlValue::null(variableType)})
+        .value();
+}
+
+namespace {
+
+// The scalar variables a statement declares, its nested blocks included.
+void collectDeclarations(const Statement& statement,
+                         QHash<QString, const VariableDeclaration*>& declarations) {
+    const auto all = [&](const StatementList& statements) {
+        for (const auto& item : statements)
+            collectDeclarations(*item, declarations);
+    };
+    switch (statement.kind) {
+    case StatementKind::Declare:
+        for (const VariableDeclaration& variable :
+             static_cast<const DeclareStatement&>(statement).variables) {
+            if (!variable.isTable)
+                declarations.insert(variable.name.toLower(), &variable);
+        }
+        return;
+    case StatementKind::Block:
+        all(static_cast<const BlockStatement&>(statement).statements);
+        return;
+    case StatementKind::If: {
+        const auto& branch = static_cast<const IfStatement&>(statement);
+        collectDeclarations(*branch.then, declarations);
+        if (branch.otherwise)
+            collectDeclarations(*branch.otherwise, declarations);
+        return;
+    }
+    case StatementKind::While:
+        collectDeclarations(*static_cast<const WhileStatement&>(statement).body, declarations);
+        return;
+    case StatementKind::TryCatch: {
+        const auto& block = static_cast<const TryCatchStatement&>(statement);
+        all(block.tryBlock);
+        all(block.catchBlock);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+} // namespace
+
+Variable* Interpreter::findVariable(Frame& frame, const QString& key) {
+    const auto found = frame.variables.find(key);
+    if (found != frame.variables.end())
+        return &found.value();
+    // A Declare that did not run (in a branch not taken, a loop not entered, a Catch block
+    // without an error) still declares its variable for the rest of the batch or procedure,
+    // as NULL: declarations belong to the text, not to the run.
+    Unit& unit = *frame.unit;
+    if (!unit.declarations) {
+        unit.declarations.emplace();
+        for (const auto& statement : unit.statements())
+            collectDeclarations(*statement, *unit.declarations);
+    }
+    const auto declared = unit.declarations->constFind(key);
+    if (declared == unit.declarations->cend())
+        return nullptr;
+    return &declareVariable(*declared.value(), frame);
+}
+
 void Interpreter::runSetVariable(const SetVariableStatement& statement, Frame& frame) {
     TsqlValue value = scalarValue(*statement.value, frame, statement, 0);
     if (statement.op != QLatin1String("=")) {
-        const auto found = frame.variables.constFind(statement.variable.toLower());
-        if (found == frame.variables.cend())
+        const Variable* found = findVariable(frame, statement.variable.toLower());
+        if (found == nullptr)
             fail(137,
                  QStringLiteral("Must declare the scalar variable \"%1\".").arg(statement.variable),
                  ErrorScope::Batch, 15);
-        value = arithmetic(statement.op.at(0).toLatin1(), found.value().value, value);
+        value = arithmetic(statement.op.at(0).toLatin1(), found->value, value);
     }
     assign(frame, statement.variable, value, statement.line);
     rowCount_ = 1;
 }
 
 void Interpreter::assign(Frame& frame, const QString& variable, const TsqlValue& value, int) {
-    const auto found = frame.variables.find(variable.toLower());
-    if (found == frame.variables.end())
+    Variable* found = findVariable(frame, variable.toLower());
+    if (found == nullptr)
         fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(variable),
              ErrorScope::Batch, 15);
-    found.value().value = convertImplicitly(value, found.value().type, Assignment::Variable);
+    found->value = convertImplicitly(value, found->type, Assignment::Variable);
 }
 
 void Interpreter::runSetOption(const SetOptionStatement& statement, Frame& frame) {
@@ -1319,10 +1385,10 @@ Interpreter::Flow Interpreter::runExec(const ExecStatement& statement, Frame& fr
     }
     QString name = statement.procedure.object();
     if (!statement.procedureVariable.isEmpty()) {
-        const auto found = frame.variables.constFind(statement.procedureVariable.toLower());
-        if (found == frame.variables.cend() || found.value().value.isNull())
+        const Variable* found = findVariable(frame, statement.procedureVariable.toLower());
+        if (found == nullptr || found->value.isNull())
             fail(2812, QStringLiteral("Could not find stored procedure ''."));
-        name = convert(found.value().value, SqlType::nVarChar(776)).asText();
+        name = convert(found->value, SqlType::nVarChar(776)).asText();
         name = name.section('.', -1);
         name.remove('[').remove(']');
     }
@@ -1530,16 +1596,22 @@ int Interpreter::runProcedure(const std::shared_ptr<Unit>& unit, Frame& caller,
         }
         TsqlValue value;
         if (given != nullptr) {
-            value = convertImplicitly(*given->value, *type, Assignment::Variable);
+            try {
+                value = convertImplicitly(*given->value, *type, Assignment::Variable);
+            } catch (const TsqlError& error) {
+                // An argument that does not convert is reported as the call's conversion.
+                if (error.number() != 245 && error.number() != 241)
+                    throw;
+                throw TsqlError::conversionError(given->value->type().baseName(), type->baseName());
+            }
         } else if (parameter.defaultValue) {
             value = convertImplicitly(evaluate(*parameter.defaultValue, frame), *type,
                                       Assignment::Variable);
-        } else if (!parameter.output) {
+        } else {
+            // Output parameters too: only a default makes a parameter optional.
             fail(201, QStringLiteral("Procedure or function '%1' expects parameter '%2', which "
                                      "was not supplied.")
                           .arg(procedure.name, parameter.name));
-        } else {
-            value = TsqlValue::null(*type);
         }
         frame.variables.insert(parameter.name.toLower(), Variable{*type, value});
     }
@@ -1641,9 +1713,17 @@ std::vector<ProcedureParameter> Interpreter::procedureParameters(const QString& 
     if (!procedure)
         throw TsqlError(2812, QStringLiteral("Could not find stored procedure '%1'.").arg(name))
             .toDatabaseError();
+    // Types as SQL Server's catalog names them: a user type by its base type.
     std::vector<ProcedureParameter> parameters;
-    for (const auto& parameter : procedure->definition->parameters)
-        parameters.push_back({parameter.name, typeText(parameter.type), parameter.output});
+    for (const auto& parameter : procedure->definition->parameters) {
+        std::optional<SqlType> type;
+        if (parameter.type.arguments.isEmpty())
+            type = catalog_.userType(parameter.type.name);
+        if (!type)
+            type = SqlType::fromDeclaration(parameter.type.name, parameter.type.arguments);
+        parameters.push_back(
+            {parameter.name, type ? type->name() : typeText(parameter.type), parameter.output});
+    }
     return parameters;
 }
 
