@@ -11,24 +11,33 @@ void YearRun::run(int year, int fromMonth, const MonthStep& runMonth) {
     passes_ = 0;
     repeatedFrom_.clear();
     unsettled_.clear();
+    // What each month's finished goods took when the month last ran, and whether each cost was
+    // taken as it stood before that pass (not worked out by the pass before the month used it).
+    QMap<int, QMap<QString, TakenCost>> taken;
     int start = fromMonth;
     for (;;) {
         ++passes_;
-        QMap<int, FinishedCosts> before, taken;
+        QMap<int, FinishedCosts> before;
         for (int month = start; month <= 12; ++month)
             before.insert(month, finishedCosts(year, month));
         for (int month = start; month <= 12; ++month) {
             runMonth(month);
-            taken.insert(month, finishedCosts(year, month));
+            QMap<QString, TakenCost>& costs = taken[month];
+            costs.clear();
+            const FinishedCosts now = finishedCosts(year, month);
+            for (auto row = now.cbegin(); row != now.cend(); ++row)
+                costs.insert(row.key(), {row->workOrder, row->cost,
+                                         row->cost == before[month].value(row.key()).cost});
         }
-        // The first month that took a cost as it stood before the pass, which the pass changed.
+        // The first month that took a cost as it stood before its pass, which has changed since.
+        // Months before this pass's start count too: this pass may have costed again a work
+        // order whose goods they took.
         int goBackTo = 0;
         QStringList changed;
-        for (int month = start; month <= 12 && goBackTo == 0; ++month) {
+        for (int month = fromMonth; month <= 12 && goBackTo == 0; ++month) {
             const FinishedCosts now = finishedCosts(year, month);
             for (auto row = taken[month].cbegin(); row != taken[month].cend(); ++row) {
-                const FinishedCost old = before[month].value(row.key());
-                if (row->cost == old.cost && row->cost != now.value(row.key()).cost &&
+                if (row->asBefore && row->cost != now.value(row.key()).cost &&
                     !changed.contains(row->workOrder))
                     changed << row->workOrder;
             }

@@ -49,6 +49,11 @@ private:
         QString cost;
     };
     using FinishedCosts = QMap<QString, FinishedCost>;
+    struct TakenCost {
+        QString workOrder;
+        QString cost;
+        bool asBefore = false;
+    };
     FinishedCosts finishedCosts(int year, int month) const;
 
     QString databaseName_;
