@@ -1281,7 +1281,7 @@ StatementPtr Parser::createProcedure(bool alter, bool createOrAlter) {
                 parameter.defaultValue = unaryExpression();
             if (acceptWord("output") || acceptWord("out"))
                 parameter.output = true;
-            if (acceptWord("readonly"))
+            if (atWord("readonly"))
                 unsupported(QStringLiteral("table-valued parameters"));
             statement->parameters.push_back(std::move(parameter));
         } while (acceptSymbol(","));
