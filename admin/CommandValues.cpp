@@ -60,11 +60,6 @@ QString baseTypeName(const QString& declaredType) {
     return declaredType.section('(', 0, 0).trimmed().toLower();
 }
 
-bool isTextType(const QString& base) {
-    return base.endsWith(QLatin1String("char")) || base == QLatin1String("text") ||
-           base == QLatin1String("ntext") || base == QLatin1String("sysname");
-}
-
 } // namespace
 
 void setValueFromArgument(db::TParam& param, const QString& argument, const QString& declaredType) {
@@ -77,15 +72,11 @@ void setValueFromArgument(db::TParam& param, const QString& argument, const QStr
             return;
         }
     }
+    // An integer or a date-time only where the procedure declares one (or declares nothing);
+    // anything else goes as the text written, which the server converts or refuses.
     const auto base = baseTypeName(declaredType);
-    if (isTextType(base)) {
-        param.setAsString(argument);
-        return;
-    }
     bool isInteger = false;
     argument.toLongLong(&isInteger);
-    // A declared number or date-time that the text is not is sent as text: the server's
-    // conversion error names the fault.
     if (isInteger && (base.isEmpty() || base.endsWith(QLatin1String("int"))))
         setTypedValue(param, db::DataType::Integer, argument);
     else if (db::parseSqlDateTime(argument).isValid() &&
