@@ -6,6 +6,7 @@
 #include "admin/GoBatchScript.h"
 #include "admin/UsageError.h"
 #include "costing/avg/procedures/AvgProcedures.h"
+#include "costing/fifo/procedures/FifoProcedures.h"
 #include "db/DatabaseError.h"
 #include "db/ServerName.h"
 #include "db/TDatabase.h"
@@ -130,8 +131,9 @@ QString AdminTool::usage() {
         "                                  naming a SQL Server and no DIR, TRQ_CONFIG there\n"
         "  create-company DB [--method N]  create a company data database (costing method N,\n"
         "                                  default 1) and register it in TRQ_CONFIG\n"
-        "  install DB                      install (or install again) the average costing's\n"
-        "                                  server procedures into the company database DB\n"
+        "  install DB                      install (or install again) the server procedures of\n"
+        "                                  both costing methods into the company database DB,\n"
+        "                                  with the FIFO tables (what they hold stays)\n"
         "  sql DB TEXT                     run a statement or batch on database DB\n"
         "  script DB FILE [--param NAME=TYPE:VALUE]... [--dry-run]\n"
         "                                  run a script file (TYPE: integer, string, datetime);\n"
@@ -281,7 +283,11 @@ int AdminTool::install(const QStringList& args) {
                                      .arg(name)
                                      .toStdString());
     costing::installAvgProcedures(*database);
-    out_ << "installed " << costing::avgProcedureNames().join(QStringLiteral(", ")) << "\n";
+    costing::installFifoProcedures(*database);
+    out_
+        << "installed "
+        << (costing::avgProcedureNames() + costing::fifoProcedureNames()).join(QStringLiteral(", "))
+        << " and the FIFO tables\n";
     return 0;
 }
 
