@@ -36,9 +36,11 @@ Begin
 
   Set @Outer = @@TranCount
   Begin Try
+    -- Inside a caller's transaction the call undoes only its own work on an error; called
+    -- from one of these procedures, the calling procedure undoes it with its own.
     If @Outer = 0
       Begin Transaction
-    Else
+    Else If @@NestLevel = 1
       Save Transaction CALCULATE_WorkOrderFIFO
 
     Update WorkOrderHd Set CostAVG = Null Where Id = @WorkId;
@@ -202,7 +204,7 @@ Begin
     -- A caller's transaction that the error doomed is the caller's to roll back.
     If @Outer = 0 And @@TranCount > 0
       Rollback Transaction;
-    If @Outer > 0 And XAct_State() = 1
+    If @Outer > 0 And @@NestLevel = 1 And XAct_State() = 1
       Rollback Transaction CALCULATE_WorkOrderFIFO;
     Throw;
   End Catch

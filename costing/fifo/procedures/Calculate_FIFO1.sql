@@ -27,17 +27,23 @@ As
 Begin
   Set NoCount On
   Declare @Outer Int, @LastPeriod Int, @OpeningQuantity Float, @OpeningUnit Int, @Frac Int,
-    @OpeningAmount Money, @LastUnitCost Decimal(28,4), @Latest Int, @GapMonth Int
+    @OpeningAmount Money, @LastUnitCost Decimal(28,4), @Latest Int, @GapMonth Int,
+    @From DateTime, @To DateTime, @Opening Float
   Declare @Gaps Table (PeriodNo Int Primary Key)
   Declare @Receipts Table (SourceTable VarChar(20), SourceId Int, ProductUnits Int,
     Warehouse Int, ReceiptDate DateTime, Delflag Char(1), Quantity Float, Amount Money,
     GroupQuantity Float, Components Int)
 
+  -- The month as a range of dates, so that the lines' date indexes find its lines.
+  Set @From = DateAdd(Month, @Month - 1, DateAdd(Year, @Year - 1900, 0))
+  Set @To = DateAdd(Month, 1, @From)
   Set @Outer = @@TranCount
   Begin Try
+    -- Inside a caller's transaction the call undoes only its own work on an error; called
+    -- from one of these procedures, the calling procedure undoes it with its own.
     If @Outer = 0
       Begin Transaction
-    Else
+    Else If @@NestLevel = 1
       Save Transaction Calculate_FIFO1
 
     -- The month run lists a product only for some of its movements; a month in which the
@@ -84,17 +90,27 @@ Begin
         Exec Calculate_FIFO1 @Year, @GapMonth, @PId;
         Exec Calculate_FIFO2 @Year, @GapMonth, @PId;
         Set @GapMonth = (Select Min(PeriodNo) From @Gaps Where PeriodNo > @GapMonth);
+        Set @Latest = (Select Max(PeriodNo) From FifoMonthBalance
+                       Where Product = @PId And BalanceYear = @Year And PeriodNo < @Month);
       End
     End
 
-    Delete From FifoConsumption
-    Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
-    Delete From FifoLayerBalance
-    Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
-    Delete From FifoMonthBalance
-    Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
-    Delete From FifoMovement
-    Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
+    -- Consumptions and balances are only there with a month's balance, which Calculate_FIFO2
+    -- writes with them after the month's movements.
+    If Exists (Select * From FifoMovement
+               Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month)
+       Or Exists (Select * From FifoMonthBalance
+                  Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month)
+    Begin
+      Delete From FifoConsumption
+      Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
+      Delete From FifoLayerBalance
+      Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
+      Delete From FifoMonthBalance
+      Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
+      Delete From FifoMovement
+      Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
+    End
     -- A work order's cost from before this month's receipts were built may rest on costs that
     -- are being worked out again; its finished goods are valued at it only once
     -- CALCULATE_WorkOrderFIFO has costed the work order again.
@@ -103,9 +119,7 @@ Begin
                           Where F.Product = @PId And Year(F.FinishDate) = @Year
                             And Month(F.FinishDate) >= @Month);
 
-    If Not Exists (Select * From FifoMonthBalance
-                   Where Product = @PId And BalanceYear = @Year
-                     And PeriodNo Between 1 And @Month - 1)
+    If IsNull(@Latest, 0) = 0
     Begin
       Delete From FifoLayerBalance Where Product = @PId And BalanceYear = @Year And PeriodNo = 0;
       Delete From FifoMonthBalance Where Product = @PId And BalanceYear = @Year And PeriodNo = 0;
@@ -118,10 +132,11 @@ Begin
         -- The layers the previous year left, oldest first, with their documents and dates.
         Insert Into FifoMovement (Product, BalanceYear, PeriodNo, Seq, Kind, Valuation,
           MovementDate, SourceTable, SourceId, ProductUnits, Fraction, Quantity,
-          DocumentAmount, Amount, UnitCost)
+          DocumentAmount, Amount, UnitCost, ReceivedTo, ConsumedFrom, ConsumedTo)
         Select @PId, @Year, 0, Row_Number() Over (Order By B.LayerPeriod, B.LayerSeq), 'R', 'D',
           M.MovementDate, M.SourceTable, M.SourceId, M.ProductUnits, M.Fraction, B.Quantity,
-          B.Amount, B.Amount, Convert(Decimal(28,4), B.Amount / B.Quantity)
+          B.Amount, B.Amount, Convert(Decimal(28,4), B.Amount / B.Quantity),
+          Sum(B.Quantity) Over (Order By B.LayerPeriod, B.LayerSeq Rows Unbounded Preceding), 0, 0
         From FifoLayerBalance B
         Join FifoMovement M
           On M.Product = B.Product And M.BalanceYear = B.BalanceYear
@@ -147,11 +162,12 @@ Begin
                     Where Product = @PId And BalanceYear = @Year And PeriodNo = 0), 0);
           Insert Into FifoMovement (Product, BalanceYear, PeriodNo, Seq, Kind, Valuation,
             MovementDate, SourceTable, SourceId, ProductUnits, Fraction, Quantity,
-            DocumentAmount, Amount, UnitCost)
+            DocumentAmount, Amount, UnitCost, ReceivedTo, ConsumedFrom, ConsumedTo)
           Values (@PId, @Year, 0, 1, 'R', 'D', DateAdd(Year, @Year - 1900, 0), 'ProductOnhand',
             0, @OpeningUnit, Null, Convert(Decimal(28,6), @OpeningQuantity), @OpeningAmount,
             @OpeningAmount,
-            Convert(Decimal(28,4), @OpeningAmount / Convert(Decimal(28,6), @OpeningQuantity)));
+            Convert(Decimal(28,4), @OpeningAmount / Convert(Decimal(28,6), @OpeningQuantity)),
+            Convert(Decimal(28,6), @OpeningQuantity), 0, 0);
         End
       End
 
@@ -174,190 +190,217 @@ Begin
       Quantity, Amount, GroupQuantity, Components)
     Exec StockReceiptValues @Year, @Month, @PId;
 
-    -- Direction: 1 into stock, -1 out of it, 0 a value change. Quantity is signed in the
-    -- document's direction; Kind follows the sign of Direction times Quantity.
+    -- The month's place on the line of all layers laid end to end: ReceivedTo is the running
+    -- total of what came in (the stock the month opened with included), Demanded that of what
+    -- was asked for; issue j takes from where the issue before it stopped (ConsumedFrom) to
+    -- ConsumedTo = Demanded(j) + Min(0, Min over issues k <= j of ReceivedTo(k) - Demanded(k)),
+    -- which never passes what had come in by then: what it asks for beyond that is short.
+    Set @Opening = IsNull((Select Sum(Quantity) From FifoLayerBalance
+                           Where Product = @PId And BalanceYear = @Year
+                             And PeriodNo = IsNull(@Latest, 0)), 0);
+
+    -- The running sums are worked out in floating point, as the documents hold quantities, and
+    -- kept to six decimals: exact for quantities of up to six decimals.
     Insert Into FifoMovement (Product, BalanceYear, PeriodNo, Seq, Kind, Valuation,
       MovementDate, SourceTable, SourceId, ProductUnits, Fraction, Quantity, DocumentAmount,
-      Amount)
-    Select @PId, @Year, @Month,
-      Row_Number() Over (Order By DateDiff(Day, 0, K.MovementDate),
-                                  Case K.Kind When 'R' Then 0 When 'V' Then 1 Else 2 End,
-                                  K.TableOrder, K.SourceId),
-      K.Kind, Case When K.Kind = 'R' Then K.Valuation End, K.MovementDate, K.SourceTable,
-      K.SourceId, K.ProductUnits, K.Fraction,
-      Case When K.Kind = 'V' Then 0 Else Abs(K.Moved) End,
-      Case When K.Kind = 'I' Then Null Else K.DocumentAmount End,
-      Case When K.Kind = 'V' Then IsNull(K.DocumentAmount, 0)
-           When K.Kind = 'R' And K.Valuation = 'D' Then IsNull(K.DocumentAmount, 0) End
+      Amount, ReceivedTo, ConsumedFrom, ConsumedTo)
+    Select @PId, @Year, @Month, B.Seq, B.Kind, B.Valuation, B.MovementDate, B.SourceTable,
+      B.SourceId, B.ProductUnits, B.Fraction, Convert(Decimal(28,6), B.Moving),
+      B.DocumentAmount, B.Amount, Convert(Decimal(28,6), B.ReceivedTo),
+      Convert(Decimal(28,6), B.Demanded - Case When B.Kind = 'I' Then B.Moving Else 0 End
+                             + Case When B.RunMinBefore < 0 Then B.RunMinBefore Else 0 End),
+      Convert(Decimal(28,6), B.Demanded + Case When B.RunMin < 0 Then B.RunMin Else 0 End)
     From (
-      Select S.*,
-        Case When S.Direction = 0 Then 'V'
-             When S.Moved > 0 Then 'R'
-             When S.Moved < 0 Then 'I'
-             When S.Valuation = 'D' And S.DocumentAmount <> 0 Then 'V'
-        End As Kind
+      Select A.*,
+        Min(Case When A.Kind = 'I' Then A.ReceivedTo - A.Demanded End)
+          Over (Order By A.Seq Rows Unbounded Preceding) As RunMin,
+        Min(Case When A.Kind = 'I' Then A.ReceivedTo - A.Demanded End)
+          Over (Order By A.Seq Rows Between Unbounded Preceding And 1 Preceding) As RunMinBefore
       From (
-        Select M.*, M.Direction * M.Quantity As Moved
+        Select
+          Row_Number() Over (Order By T.MovementDay, T.KindOrder, T.TableOrder, T.SourceId)
+            As Seq,
+          @Opening + Sum(Case When T.Kind = 'R' Then T.Moving Else 0 End)
+            Over (Order By T.MovementDay, T.KindOrder, T.TableOrder, T.SourceId
+                  Rows Unbounded Preceding) As ReceivedTo,
+          Sum(Case When T.Kind = 'I' Then T.Moving Else 0 End)
+            Over (Order By T.MovementDay, T.KindOrder, T.TableOrder, T.SourceId
+                  Rows Unbounded Preceding) As Demanded,
+          T.Kind, Case When T.Kind = 'R' Then T.Valuation End As Valuation, T.MovementDate,
+          T.SourceTable, T.SourceId, T.ProductUnits, T.Fraction, T.Moving,
+          Case When T.Kind = 'I' Then Null Else T.DocumentAmount End As DocumentAmount,
+          Case When T.Kind = 'V' Then IsNull(T.DocumentAmount, 0)
+               When T.Kind = 'R' And T.Valuation = 'D' Then IsNull(T.DocumentAmount, 0)
+          End As Amount
         From (
-          -- Receipts as the average cost values them; point-of-sale returns come back at the
-          -- cost at which the goods left, not at their selling price.
-          Select Case When R.SourceTable In ('VCNDT', 'VDNDT') Then 0 Else 1 End As Direction,
-            Case When R.SourceTable = 'POSRDT' Then 'R' Else 'D' End As Valuation,
-            Case R.SourceTable When 'imdt' Then 1 When 'MRDT' Then 2 When 'PCDT' Then 3
-                               When 'TranBranchDT' Then 4 When 'ProductAssemblyHd' Then 5
-                               When 'ProductAssemblyDt' Then 6 When 'POSRDT' Then 10
-                               When 'VCNDT' Then 13 When 'VDNDT' Then 14 Else 19 End
-              As TableOrder,
-            R.ReceiptDate As MovementDate, R.SourceTable, R.SourceId, R.ProductUnits,
-            Convert(Float, Null) As Fraction, Convert(Decimal(28,6), R.Quantity) As Quantity,
-            R.Amount As DocumentAmount
-          From @Receipts R
+          Select K.*, Case K.Kind When 'R' Then 0 When 'V' Then 1 Else 2 End As KindOrder,
+            DateDiff(Day, 0, K.MovementDate) As MovementDay,
+            Case When K.Kind = 'V' Then 0 Else Abs(K.Direction * K.Quantity) End As Moving
+          From (
+            -- Direction: 1 into stock, -1 out of it, 0 a value change. Quantity is signed in
+            -- the document's direction: a line against it moves the other way.
+            Select U.*,
+              Case When U.Direction = 0 Then 'V'
+                   When U.Direction * U.Quantity > 0 Then 'R'
+                   When U.Direction * U.Quantity < 0 Then 'I'
+                   When U.Valuation = 'D' And U.DocumentAmount <> 0 Then 'V'
+              End As Kind
+            From (
+              -- Receipts as the average cost values them; point-of-sale returns come back at the
+              -- cost at which the goods left, not at their selling price.
+              Select Case When R.SourceTable In ('VCNDT', 'VDNDT') Then 0 Else 1 End As Direction,
+                Case When R.SourceTable = 'POSRDT' Then 'R' Else 'D' End As Valuation,
+                Case R.SourceTable When 'imdt' Then 1 When 'MRDT' Then 2 When 'PCDT' Then 3
+                                   When 'TranBranchDT' Then 4 When 'ProductAssemblyHd' Then 5
+                                   When 'ProductAssemblyDt' Then 6 When 'POSRDT' Then 10
+                                   When 'VCNDT' Then 13 When 'VDNDT' Then 14 Else 19 End
+                  As TableOrder,
+                R.ReceiptDate As MovementDate, R.SourceTable, R.SourceId, R.ProductUnits,
+                Convert(Float, Null) As Fraction, R.Quantity,
+                R.Amount As DocumentAmount
+              From @Receipts R
 
-          Union All
-          -- Stock adjustments: found stock at the price on its line (without one, like a
-          -- return), lost stock by FIFO.
-          Select 1, Case When D.Price Is Null Then 'R' Else 'D' End, 7, H.AdjDate,
-            'AdjuststockDt', D.Id, D.ProductUnits, IsNull(D.Fraction, U.Fraction),
-            Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Round(Convert(Decimal(28,6), D.Quantity) * D.Price, 2))
-          From AdjuststockDt D
-          Join AdjuststockHd H On H.Id = D.AdjuststockHd
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-            And Year(H.AdjDate) = @Year And Month(H.AdjDate) = @Month
+              Union All
+              -- Stock adjustments: found stock at the price on its line (without one, like a
+              -- return), lost stock by FIFO.
+              Select 1, Case When D.Price Is Null Then 'R' Else 'D' End, 7, H.AdjDate,
+                'AdjuststockDt', D.Id, D.ProductUnits, IsNull(D.Fraction, U.Fraction),
+                D.Quantity * U.Fraction,
+                Convert(Money, Round(Convert(Decimal(28,6), D.Quantity) * D.Price, 2))
+              From AdjuststockDt D
+              Join AdjuststockHd H On H.Id = D.AdjuststockHd
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And H.AdjDate >= @From And H.AdjDate < @To
 
-          Union All
-          -- Finished goods, provisionally at the cost on their line.
-          Select 1, 'W', 8, F.FinishDate, 'MFGFinishDt', F.Id, F.ProductUnits,
-            IsNull(F.Fraction, U.Fraction), Convert(Decimal(28,6), F.Quantity * U.Fraction),
-            Convert(Money, Round(Convert(Decimal(28,6), F.Quantity) * IsNull(F.Cost, 0), 2))
-          From MFGFinishDt F
-          Join WorkOrderHd W On W.Id = F.WorkOrderHd
-          Join ProductUnits U On U.Id = F.ProductUnits
-          Where F.Product = @PId And IsNull(W.Delflag, 'N') <> 'Y'
-            And Year(F.FinishDate) = @Year And Month(F.FinishDate) = @Month
+              Union All
+              -- Finished goods, provisionally at the cost on their line.
+              Select 1, 'W', 8, F.FinishDate, 'MFGFinishDt', F.Id, F.ProductUnits,
+                IsNull(F.Fraction, U.Fraction), F.Quantity * U.Fraction,
+                Convert(Money, Round(Convert(Decimal(28,6), F.Quantity) * IsNull(F.Cost, 0), 2))
+              From MFGFinishDt F
+              Join WorkOrderHd W On W.Id = F.WorkOrderHd
+              Join ProductUnits U On U.Id = F.ProductUnits
+              Where F.Product = @PId And IsNull(W.Delflag, 'N') <> 'Y'
+                And F.FinishDate >= @From And F.FinishDate < @To
 
-          Union All
-          -- Customer returns (type B returns take no goods back).
-          Select 1, 'R', 9, H.SRDATE, 'SRDT', D.Id, D.ProductUnits, U.Fraction,
-            Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From SRDT D
-          Join SRHD H On H.Id = D.SRHD
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And IsNull(H.SrType, '') <> 'B'
-            And Year(H.SRDATE) = @Year And Month(H.SRDATE) = @Month
+              Union All
+              -- Customer returns (type B returns take no goods back).
+              Select 1, 'R', 9, H.SRDATE, 'SRDT', D.Id, D.ProductUnits, U.Fraction,
+                D.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From SRDT D
+              Join SRHD H On H.Id = D.SRHD
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And IsNull(H.SrType, '') <> 'B' And H.SRDATE >= @From And H.SRDATE < @To
 
-          Union All
-          -- Returns to stock.
-          Select 1, 'R', 11, IsNull(D.RiDate, H.RiDate), 'Ridt', D.Id, D.ProductUnits,
-            IsNull(D.Fraction, U.Fraction), Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From Ridt D
-          Join RiHd H On H.Id = D.RiHd
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-            And Year(IsNull(D.RiDate, H.RiDate)) = @Year
-            And Month(IsNull(D.RiDate, H.RiDate)) = @Month
+              Union All
+              -- Returns to stock.
+              Select 1, 'R', 11, D.RiDate, 'Ridt', D.Id, D.ProductUnits,
+                IsNull(D.Fraction, U.Fraction), D.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From Ridt D
+              Join RiHd H On H.Id = D.RiHd
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And D.RiDate >= @From And D.RiDate < @To
 
-          Union All
-          -- Material returned from production.
-          Select 1, 'R', 12, IsNull(D.MfgRiDate, H.MfgRiDate), 'MFGRIDT', D.Id, D.ProductUnits,
-            IsNull(D.Fraction, U.Fraction), Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From MFGRIDT D
-          Join MFGRIHD H On H.Id = D.MFGRIHD
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-            And Year(IsNull(D.MfgRiDate, H.MfgRiDate)) = @Year
-            And Month(IsNull(D.MfgRiDate, H.MfgRiDate)) = @Month
+              Union All
+              -- Material returned from production.
+              Select 1, 'R', 12, D.MfgRiDate, 'MFGRIDT', D.Id, D.ProductUnits,
+                IsNull(D.Fraction, U.Fraction), D.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From MFGRIDT D
+              Join MFGRIHD H On H.Id = D.MFGRIHD
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And D.MfgRiDate >= @From And D.MfgRiDate < @To
 
-          Union All
-          -- Stock issues.
-          Select -1, Convert(Char(1), Null), 15, IsNull(D.IsDate, H.IsDate), 'Isdt', D.Id, D.ProductUnits,
-            IsNull(D.Fraction, U.Fraction), Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From Isdt D
-          Join IsHd H On H.Id = D.IsHd
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-            And Year(IsNull(D.IsDate, H.IsDate)) = @Year
-            And Month(IsNull(D.IsDate, H.IsDate)) = @Month
+              Union All
+              -- Stock issues.
+              Select -1, Convert(Char(1), Null), 15, D.IsDate, 'Isdt', D.Id, D.ProductUnits,
+                IsNull(D.Fraction, U.Fraction), D.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From Isdt D
+              Join IsHd H On H.Id = D.IsHd
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And D.IsDate >= @From And D.IsDate < @To
 
-          Union All
-          -- Sales invoices.
-          Select -1, Convert(Char(1), Null), 16, IsNull(D.IvDate, H.IvDate), 'IvDt', D.Id, D.ProductUnits,
-            U.Fraction, Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From IvDt D
-          Join IvHd H On H.Id = D.IvHd
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-            And Year(IsNull(D.IvDate, H.IvDate)) = @Year
-            And Month(IsNull(D.IvDate, H.IvDate)) = @Month
+              Union All
+              -- Sales invoices.
+              Select -1, Convert(Char(1), Null), 16, D.IvDate, 'IvDt', D.Id, D.ProductUnits,
+                U.Fraction, D.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From IvDt D
+              Join IvHd H On H.Id = D.IvHd
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And D.IvDate >= @From And D.IvDate < @To
 
-          Union All
-          -- Point-of-sale sales.
-          Select -1, Convert(Char(1), Null), 17, IsNull(D.PosDate, H.PosDate), 'PosDt', D.Id, D.ProductUnits,
-            U.Fraction, Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From PosDt D
-          Join PosHd H On H.Id = D.PosHd
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-            And Year(IsNull(D.PosDate, H.PosDate)) = @Year
-            And Month(IsNull(D.PosDate, H.PosDate)) = @Month
+              Union All
+              -- Point-of-sale sales.
+              Select -1, Convert(Char(1), Null), 17, D.PosDate, 'PosDt', D.Id, D.ProductUnits,
+                U.Fraction, D.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From PosDt D
+              Join PosHd H On H.Id = D.PosHd
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And D.PosDate >= @From And D.PosDate < @To
 
-          Union All
-          -- Material issued to production.
-          Select -1, Convert(Char(1), Null), 18, IsNull(D.MfgIsDate, H.MfgIsDate), 'MFGISDT', D.Id, D.ProductUnits,
-            IsNull(D.Fraction, U.Fraction), Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From MFGISDT D
-          Join MFGISHD H On H.Id = D.MFGISHD
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-            And Year(IsNull(D.MfgIsDate, H.MfgIsDate)) = @Year
-            And Month(IsNull(D.MfgIsDate, H.MfgIsDate)) = @Month
+              Union All
+              -- Material issued to production.
+              Select -1, Convert(Char(1), Null), 18, D.MfgIsDate, 'MFGISDT', D.Id, D.ProductUnits,
+                IsNull(D.Fraction, U.Fraction), D.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From MFGISDT D
+              Join MFGISHD H On H.Id = D.MFGISHD
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And D.MfgIsDate >= @From And D.MfgIsDate < @To
 
-          Union All
-          -- Goods transferred out to a branch.
-          Select -1, Convert(Char(1), Null), 4, H.TranDATE, 'TranBranchDT', D.Id,
-            D.ProductUnits, U.Fraction,
-            Convert(Decimal(28,6), D.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From TranBranchDT D
-          Join TranBranchHD H On H.Id = D.TranBranchHD
-          Join ProductUnits U On U.Id = D.ProductUnits
-          Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And IsNull(TranType, '') <> 'I'
-            And Year(H.TranDATE) = @Year And Month(H.TranDATE) = @Month
+              Union All
+              -- Goods transferred out to a branch.
+              Select -1, Convert(Char(1), Null), 4, H.TranDATE, 'TranBranchDT', D.Id,
+                D.ProductUnits, U.Fraction,
+                D.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From TranBranchDT D
+              Join TranBranchHD H On H.Id = D.TranBranchHD
+              Join ProductUnits U On U.Id = D.ProductUnits
+              Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
+                And IsNull(TranType, '') <> 'I' And H.TranDATE >= @From And H.TranDATE < @To
 
-          Union All
-          -- Components going into an assembled set.
-          Select -1, Convert(Char(1), Null), 6, L.PaDate, 'ProductAssemblyDt', L.Id,
-            L.ProductUnits, U.Fraction,
-            Convert(Decimal(28,6), L.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From ProductAssemblyDt L
-          Join ProductAssemblyHd H On H.Id = L.ProductAssemblyHd
-          Join ProductUnits U On U.Id = L.ProductUnits
-          Where L.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And L.PaType = 'A'
-            And Year(L.PaDate) = @Year And Month(L.PaDate) = @Month
+              Union All
+              -- Components going into an assembled set.
+              Select -1, Convert(Char(1), Null), 6, L.PaDate, 'ProductAssemblyDt', L.Id,
+                L.ProductUnits, U.Fraction,
+                L.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From ProductAssemblyDt L
+              Join ProductAssemblyHd H On H.Id = L.ProductAssemblyHd
+              Join ProductUnits U On U.Id = L.ProductUnits
+              Where L.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And L.PaType = 'A'
+                And L.PaDate >= @From And L.PaDate < @To
 
-          Union All
-          -- A set taken apart.
-          Select -1, Convert(Char(1), Null), 5, H.PaDate, 'ProductAssemblyHd', H.Id,
-            H.ProductUnits, U.Fraction,
-            Convert(Decimal(28,6), H.Quantity * U.Fraction),
-            Convert(Money, Null)
-          From ProductAssemblyHd H
-          Join ProductUnits U On U.Id = H.ProductUnits
-          Where H.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And H.PaType = 'D'
-            And Year(H.PaDate) = @Year And Month(H.PaDate) = @Month
-        ) M
-      ) S
-    ) K
-    Where K.Kind Is Not Null;
+              Union All
+              -- A set taken apart.
+              Select -1, Convert(Char(1), Null), 5, H.PaDate, 'ProductAssemblyHd', H.Id,
+                H.ProductUnits, U.Fraction,
+                H.Quantity * U.Fraction,
+                Convert(Money, Null)
+              From ProductAssemblyHd H
+              Join ProductUnits U On U.Id = H.ProductUnits
+              Where H.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And H.PaType = 'D'
+                And H.PaDate >= @From And H.PaDate < @To
+            ) U
+          ) K
+          Where K.Kind Is Not Null
+        ) T
+      ) A
+    ) B;
 
     If @Outer = 0
       Commit Transaction
@@ -366,7 +409,7 @@ Begin
     -- A caller's transaction that the error doomed is the caller's to roll back.
     If @Outer = 0 And @@TranCount > 0
       Rollback Transaction;
-    If @Outer > 0 And XAct_State() = 1
+    If @Outer > 0 And @@NestLevel = 1 And XAct_State() = 1
       Rollback Transaction Calculate_FIFO1;
     Throw;
   End Catch

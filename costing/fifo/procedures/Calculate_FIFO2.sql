@@ -2,13 +2,11 @@
 -- Calculate_FIFO1 built, and puts the costs into the month's lines.
 --
 -- The layers are what the latest calculated month before this one left (or the year's opening
--- layers) followed by the month's receipts. Every issue takes the oldest layers first; on the
--- line of all layers laid end to end, issue j takes the stretch from where the issue before it
--- stopped to Demanded(j) + Min(0, Min over issues k <= j of Received(k) - Demanded(k)), where
--- Received and Demanded are the running sums of what came in and what was asked for. What it
--- asks for beyond that is short: valued at the cost of the last layer consumed (else the last
--- cost of the months before, else the month's latest receipt valued from its document, else 0),
--- never taken from a later receipt. A layer's value is taken by position: the stretch from a to
+-- layers) followed by the month's receipts, laid end to end. Every issue takes the stretch of
+-- that line that Calculate_FIFO1 worked out for it (ConsumedFrom to ConsumedTo): the oldest
+-- layers first, never a layer received after it. What it asks for beyond that is short: valued
+-- at the cost of the last layer consumed (else the last cost of the months before, else the
+-- month's latest receipt valued from its document, else 0). A layer's value is taken by position: the stretch from a to
 -- b takes Round(Value(b), 2) - Round(Value(a), 2), so the last unit takes exactly what is left.
 -- A supplier note changes the value of the units in stock at its date, shared by quantity over
 -- the layers (the last share taking what is left); with no stock it is the month's value
@@ -34,17 +32,13 @@ Create Procedure Calculate_FIFO2
 As
 Begin
   Set NoCount On
-  Declare @Outer Int, @OpeningPeriod Int, @Opening Decimal(28,6), @Final Decimal(28,6),
-    @EarlierCost Decimal(28,4), @ReceiptCost Decimal(28,4), @ReturnSeq Int, @IssueSeq Int,
-    @Cost Decimal(28,4), @Negative Char(1)
-  -- The month's movements with their places on the line of layers: Received and Demanded are
-  -- running sums, Pos where the consumption stands after the movement, PrevPos before it.
-  Declare @Flow Table (Seq Int Primary Key, Kind Char(1), Valuation Char(1),
-    Quantity Decimal(28,6), Received Decimal(28,6), Pos Decimal(28,6), PrevPos Decimal(28,6),
-    Amount Money)
+  Declare @Outer Int, @OpeningPeriod Int, @Final Decimal(28,6), @EarlierCost Decimal(28,4),
+    @LastUnitCost Decimal(28,4), @ReturnSeq Int, @IssueSeq Int,
+    @Cost Decimal(28,4), @Negative Char(1), @Lines Int, @Notes Int, @Isdt Int, @Ridt Int,
+    @MfgIs Int, @MfgRi Int, @Finished Int, @Adjusted Int, @Calculated Int
   Declare @Layer Table (LayerPeriod Int, LayerSeq Int, StartPos Decimal(28,6),
     EndPos Decimal(28,6), Quantity Decimal(28,6), Amount Money, Valuation Char(1),
-    Primary Key (LayerPeriod, LayerSeq))
+    Shares Int, Primary Key (LayerPeriod, LayerSeq))
   -- What a note added to the layers in stock: AtPos is where the units it changed begin.
   Declare @Share Table (NoteSeq Int, LayerPeriod Int, LayerSeq Int, AtPos Decimal(28,6),
     Amount Money, Primary Key (NoteSeq, LayerPeriod, LayerSeq))
@@ -54,8 +48,10 @@ Begin
     ShortQuantity Decimal(28,6), LastCost Decimal(28,4), Amount Money, ShortAmount Money,
     UnitCost Decimal(28,4))
 
-  If Exists (Select * From FifoMonthBalance
-             Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month)
+  Set @Calculated = Case When Exists (Select * From FifoMonthBalance
+                                      Where Product = @PId And BalanceYear = @Year
+                                        And PeriodNo = @Month) Then 1 Else 0 End
+  If @Calculated = 1
      And Not Exists (Select * From FifoMovement
                      Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month
                        And Valuation = 'W')
@@ -63,63 +59,62 @@ Begin
 
   Set @Outer = @@TranCount
   Begin Try
+    -- Inside a caller's transaction the call undoes only its own work on an error; called
+    -- from one of these procedures, the calling procedure undoes it with its own.
     If @Outer = 0
       Begin Transaction
-    Else
+    Else If @@NestLevel = 1
       Save Transaction Calculate_FIFO2
 
-    Delete From FifoConsumption Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month;
-    Delete From FifoLayerBalance Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month;
-    Delete From FifoMonthBalance Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month;
+    -- The month's consumptions and layer balances are only there with its month balance.
+    If @Calculated = 1
+    Begin
+      Delete From FifoConsumption
+      Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month;
+      Delete From FifoLayerBalance
+      Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month;
+      Delete From FifoMonthBalance
+      Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month;
+    End
 
     -- A product is calculated only in the months it moves: the stock it starts with is what
     -- the latest calculated month before this one left.
-    Set @OpeningPeriod = (Select Max(PeriodNo) From FifoMonthBalance
-                          Where Product = @PId And BalanceYear = @Year And PeriodNo < @Month);
-    Set @EarlierCost = (Select LastUnitCost From FifoMonthBalance
-                        Where Product = @PId And BalanceYear = @Year And PeriodNo = @OpeningPeriod);
-    Insert Into @Layer (LayerPeriod, LayerSeq, StartPos, EndPos, Quantity, Amount, Valuation)
+    Select Top 1 @OpeningPeriod = PeriodNo, @EarlierCost = LastUnitCost
+    From FifoMonthBalance
+    Where Product = @PId And BalanceYear = @Year And PeriodNo < @Month
+    Order By PeriodNo Desc;
+    -- What the month holds: where its consumption ends, and which kinds of lines it moves.
+    Select @Final = IsNull(Max(ConsumedTo), 0),
+      @Notes = Max(Case When Kind = 'V' Then 1 Else 0 End),
+      @Isdt = Max(Case When SourceTable = 'Isdt' Then 1 Else 0 End),
+      @Ridt = Max(Case When SourceTable = 'Ridt' Then 1 Else 0 End),
+      @MfgIs = Max(Case When SourceTable = 'MFGISDT' Then 1 Else 0 End),
+      @MfgRi = Max(Case When SourceTable = 'MFGRIDT' Then 1 Else 0 End),
+      @Finished = Max(Case When SourceTable = 'MFGFinishDt' Then 1 Else 0 End),
+      @Adjusted = Max(Case When SourceTable = 'AdjuststockDt' And Kind = 'I' Then 1 Else 0 End)
+    From FifoMovement
+    Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month;
+    Insert Into @Layer (LayerPeriod, LayerSeq, StartPos, EndPos, Quantity, Amount, Valuation,
+      Shares)
     Select LayerPeriod, LayerSeq,
       Sum(Quantity) Over (Order By LayerPeriod, LayerSeq Rows Unbounded Preceding) - Quantity,
       Sum(Quantity) Over (Order By LayerPeriod, LayerSeq Rows Unbounded Preceding),
-      Quantity, Amount, 'D'
+      Quantity, Amount, 'D', 0
     From FifoLayerBalance
     Where Product = @PId And BalanceYear = @Year And PeriodNo = @OpeningPeriod;
-    Set @Opening = IsNull((Select Max(EndPos) From @Layer), 0);
-
-    Insert Into @Flow (Seq, Kind, Valuation, Quantity, Received, Pos, PrevPos, Amount)
-    Select Seq, Kind, Valuation, Quantity, Received, Pos,
-      IsNull(Lag(Pos) Over (Order By Seq), 0), Amount
-    From (
-      Select Seq, Kind, Valuation, Quantity, Received, Amount,
-        Demanded + Case When RunMin < 0 Then RunMin Else 0 End As Pos
-      From (
-        Select Seq, Kind, Valuation, Quantity, Received, Demanded, Amount,
-          Min(Case When Kind = 'I' Then Received - Demanded End)
-            Over (Order By Seq Rows Unbounded Preceding) As RunMin
-        From (
-          Select Seq, Kind, Valuation, Quantity, Amount,
-            @Opening + Sum(Case When Kind = 'R' Then Quantity Else 0 End)
-              Over (Order By Seq Rows Unbounded Preceding) As Received,
-            Sum(Case When Kind = 'I' Then Quantity Else 0 End)
-              Over (Order By Seq Rows Unbounded Preceding) As Demanded
-          From FifoMovement
-          Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month
-        ) A
-      ) B
-    ) C;
 
     -- Only a document's value is known now; returns and finished goods are valued below, also
     -- when an earlier call valued them.
-    Insert Into @Layer (LayerPeriod, LayerSeq, StartPos, EndPos, Quantity, Amount, Valuation)
-    Select @Month, Seq, Received - Quantity, Received, Quantity,
-      Case When Valuation = 'D' Then Amount End, Valuation
-    From @Flow
-    Where Kind = 'R';
+    Insert Into @Layer (LayerPeriod, LayerSeq, StartPos, EndPos, Quantity, Amount, Valuation,
+      Shares)
+    Select @Month, Seq, ReceivedTo - Quantity, ReceivedTo, Quantity,
+      Case When Valuation = 'D' Then Amount End, Valuation, 0
+    From FifoMovement
+    Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month And Kind = 'R';
 
     -- Finished goods: the work order's total shared over all its finished goods by base
     -- quantity, the last line taking what is left; the line's own cost until it is known.
-    If Exists (Select * From @Layer Where Valuation = 'W')
+    If @Finished = 1
       Update L
       Set Amount = IsNull(W.Amount, M.DocumentAmount)
       From @Layer L
@@ -153,78 +148,96 @@ Begin
 
     -- Supplier notes on the units in stock at their date (received before them, not yet
     -- issued), shared by quantity.
-    If Exists (Select * From @Flow Where Kind = 'V')
+    If @Notes = 1
+    Begin
       Insert Into @Share (NoteSeq, LayerPeriod, LayerSeq, AtPos, Amount)
       Select NoteSeq, LayerPeriod, LayerSeq, AtPos,
         Convert(Money, Round(NoteAmount * Upto / AllLeft, 2)
                        - Round(NoteAmount * (Upto - LeftQuantity) / AllLeft, 2))
       From (
         Select N.Seq As NoteSeq, L.LayerPeriod, L.LayerSeq, N.Amount As NoteAmount,
-          Case When L.StartPos > N.Pos Then L.StartPos Else N.Pos End As AtPos,
-          L.EndPos - Case When L.StartPos > N.Pos Then L.StartPos Else N.Pos End As LeftQuantity,
-          Sum(L.EndPos - Case When L.StartPos > N.Pos Then L.StartPos Else N.Pos End)
+          Case When L.StartPos > N.ConsumedTo Then L.StartPos Else N.ConsumedTo End As AtPos,
+          L.EndPos - Case When L.StartPos > N.ConsumedTo Then L.StartPos Else N.ConsumedTo End
+            As LeftQuantity,
+          Sum(L.EndPos - Case When L.StartPos > N.ConsumedTo Then L.StartPos
+                              Else N.ConsumedTo End)
             Over (Partition By N.Seq Order By L.LayerPeriod, L.LayerSeq
                   Rows Unbounded Preceding) As Upto,
-          Sum(L.EndPos - Case When L.StartPos > N.Pos Then L.StartPos Else N.Pos End)
+          Sum(L.EndPos - Case When L.StartPos > N.ConsumedTo Then L.StartPos
+                              Else N.ConsumedTo End)
             Over (Partition By N.Seq) As AllLeft
-        From @Flow N
-        Join @Layer L On L.EndPos <= N.Received And L.EndPos > N.Pos
-        Where N.Kind = 'V'
+        From FifoMovement N
+        Join @Layer L On L.EndPos <= N.ReceivedTo And L.EndPos > N.ConsumedTo
+        Where N.Product = @PId And N.BalanceYear = @Year And N.PeriodNo = @Month
+          And N.Kind = 'V'
       ) S;
+      Update L
+      Set Shares = (Select Count(*) From @Share S
+                    Where S.LayerPeriod = L.LayerPeriod And S.LayerSeq = L.LayerSeq)
+      From @Layer L;
+    End
 
     Insert Into @Piece (IssueSeq, LayerPeriod, LayerSeq, FromPos, ToPos)
     Select I.Seq, L.LayerPeriod, L.LayerSeq,
-      Case When L.StartPos > I.PrevPos Then L.StartPos Else I.PrevPos End,
-      Case When L.EndPos < I.Pos Then L.EndPos Else I.Pos End
-    From @Flow I
-    Join @Layer L On L.StartPos < I.Pos And L.EndPos > I.PrevPos
-    Where I.Kind = 'I' And I.Pos > I.PrevPos;
+      Case When L.StartPos > I.ConsumedFrom Then L.StartPos Else I.ConsumedFrom End,
+      Case When L.EndPos < I.ConsumedTo Then L.EndPos Else I.ConsumedTo End
+    From FifoMovement I
+    Join @Layer L On L.StartPos < I.ConsumedTo And L.EndPos > I.ConsumedFrom
+    Where I.Product = @PId And I.BalanceYear = @Year And I.PeriodNo = @Month And I.Kind = 'I'
+      And I.ConsumedTo > I.ConsumedFrom;
 
     Insert Into @Issue (Seq, Quantity, Pos, ShortQuantity)
-    Select Seq, Quantity, Pos, Quantity - (Pos - PrevPos)
-    From @Flow
-    Where Kind = 'I';
-
-    -- The month's latest receipt valued from its document, for a shortage with nothing
-    -- consumed before it.
-    Set @ReceiptCost = (Select Top 1 Convert(Decimal(28,4), Amount / Quantity) From @Layer
-                        Where LayerPeriod = @Month And Valuation = 'D' And Quantity > 0
-                        Order By LayerSeq Desc);
+    Select Seq, Quantity, ConsumedTo, Quantity - (ConsumedTo - ConsumedFrom)
+    From FifoMovement
+    Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month And Kind = 'I';
 
     -- Values follow the order of the month: each pass values what the layers valued so far
     -- allow, then the earliest return still without a value, from the issue before it.
     While 1 = 1
     Begin
-      -- A stretch of a layer: Value(x) is the layer's value spread evenly over its quantity plus
-      -- each note's share spread evenly over the units it changed.
+      -- A stretch of a layer from a to b takes Round(Value(b), 2) - Round(Value(a), 2), where
+      -- Value(x) is the layer's value spread evenly over its quantity plus each note's share
+      -- spread evenly over the units it changed; the last unit takes what is left.
       Update P
       Set Amount =
         Case When P.ToPos = L.EndPos
-             Then L.Amount + IsNull((Select Sum(S.Amount) From @Share S
-                                     Where S.LayerPeriod = L.LayerPeriod
-                                       And S.LayerSeq = L.LayerSeq), 0)
+             Then L.Amount + Case When L.Shares = 0 Then 0
+                                  Else (Select Sum(S.Amount) From @Share S
+                                        Where S.LayerPeriod = L.LayerPeriod
+                                          And S.LayerSeq = L.LayerSeq) End
              Else Round(Convert(Decimal(19,4), L.Amount) * (P.ToPos - L.StartPos) / L.Quantity
-                        + IsNull((Select Sum(Convert(Decimal(19,4), S.Amount) * (P.ToPos - S.AtPos)
-                                             / (L.EndPos - S.AtPos))
-                                  From @Share S
-                                  Where S.LayerPeriod = L.LayerPeriod And S.LayerSeq = L.LayerSeq
-                                    And S.AtPos < P.ToPos), 0), 2)
+                        + Case When L.Shares = 0 Then 0
+                               Else IsNull((Select Sum(Convert(Decimal(19,4), S.Amount)
+                                                       * (P.ToPos - S.AtPos)
+                                                       / (L.EndPos - S.AtPos))
+                                            From @Share S
+                                            Where S.LayerPeriod = L.LayerPeriod
+                                              And S.LayerSeq = L.LayerSeq
+                                              And S.AtPos < P.ToPos), 0) End, 2)
         End
         - Round(Convert(Decimal(19,4), L.Amount) * (P.FromPos - L.StartPos) / L.Quantity
-                + IsNull((Select Sum(Convert(Decimal(19,4), S.Amount) * (P.FromPos - S.AtPos)
-                                     / (L.EndPos - S.AtPos))
-                          From @Share S
-                          Where S.LayerPeriod = L.LayerPeriod And S.LayerSeq = L.LayerSeq
-                            And S.AtPos < P.FromPos), 0), 2)
+                + Case When L.Shares = 0 Then 0
+                       Else IsNull((Select Sum(Convert(Decimal(19,4), S.Amount)
+                                               * (P.FromPos - S.AtPos) / (L.EndPos - S.AtPos))
+                                    From @Share S
+                                    Where S.LayerPeriod = L.LayerPeriod
+                                      And S.LayerSeq = L.LayerSeq
+                                      And S.AtPos < P.FromPos), 0) End, 2)
       From @Piece P
       Join @Layer L On L.LayerPeriod = P.LayerPeriod And L.LayerSeq = P.LayerSeq
       Where P.Amount Is Null And L.Amount Is Not Null;
 
-      -- The cost of the last layer consumed by the time of each issue: its value per unit
-      -- where the consumption stands.
+      -- A short issue: the cost of the last layer consumed by then, its value per unit where
+      -- the consumption stands.
       Update I
       Set LastCost =
-        Case When I.Pos = 0 Then IsNull(@EarlierCost, IsNull(@ReceiptCost, 0))
+        -- Nothing consumed yet: the last cost of the months before, else the month's latest
+        -- receipt valued from its document.
+        Case When I.Pos = 0
+             Then Coalesce(@EarlierCost,
+                           (Select Top 1 Convert(Decimal(28,4), Amount / Quantity) From @Layer
+                            Where LayerPeriod = @Month And Valuation = 'D'
+                            Order By LayerSeq Desc), 0)
              Else (Select Convert(Decimal(28,4),
                             Convert(Decimal(19,4), L.Amount) / L.Quantity
                             + IsNull((Select Sum(Convert(Decimal(19,4), S.Amount)
@@ -236,38 +249,37 @@ Begin
                    Where L.StartPos < I.Pos And L.EndPos >= I.Pos)
         End
       From @Issue I
-      Where I.LastCost Is Null
+      Where I.ShortQuantity > 0 And I.LastCost Is Null
         And (I.Pos = 0 Or Not Exists (Select * From @Layer L
                                       Where L.StartPos < I.Pos And L.EndPos >= I.Pos
                                         And L.Amount Is Null));
 
       Update I
-      Set ShortAmount = Convert(Money, Round(I.ShortQuantity * I.LastCost, 2)),
-        Amount = IsNull((Select Sum(P.Amount) From @Piece P Where P.IssueSeq = I.Seq), 0)
-                 + Convert(Money, Round(I.ShortQuantity * I.LastCost, 2)),
-        UnitCost = Case When I.Quantity > 0
-                        Then Convert(Decimal(28,4),
-                               (IsNull((Select Sum(P.Amount) From @Piece P
-                                        Where P.IssueSeq = I.Seq), 0)
-                                + Convert(Money, Round(I.ShortQuantity * I.LastCost, 2)))
-                               / I.Quantity)
-                   End
+      Set ShortAmount = S.ShortAmount,
+        Amount = IsNull(P.Amount, 0) + S.ShortAmount,
+        UnitCost = Convert(Decimal(28,4), (IsNull(P.Amount, 0) + S.ShortAmount) / I.Quantity)
       From @Issue I
-      Where I.Amount Is Null And I.LastCost Is Not Null
-        And Not Exists (Select * From @Piece P Where P.IssueSeq = I.Seq And P.Amount Is Null);
+      Left Join (Select IssueSeq, Sum(Amount) As Amount, Count(*) - Count(Amount) As Unknown
+                 From @Piece Group By IssueSeq) P On P.IssueSeq = I.Seq
+      Join (Select Seq, Case When ShortQuantity > 0
+                             Then Convert(Money, Round(ShortQuantity * LastCost, 2))
+                             Else 0 End As ShortAmount
+            From @Issue) S On S.Seq = I.Seq
+      Where I.Amount Is Null And IsNull(P.Unknown, 0) = 0
+        And (I.ShortQuantity <= 0 Or I.LastCost Is Not Null);
 
       Set @ReturnSeq = (Select Min(LayerSeq) From @Layer
                         Where LayerPeriod = @Month And Amount Is Null);
       If @ReturnSeq Is Null
         Break;
 
-      Set @IssueSeq = (Select Max(Seq) From @Issue Where Seq < @ReturnSeq And Quantity > 0);
+      Set @IssueSeq = (Select Max(Seq) From @Issue Where Seq < @ReturnSeq);
       If @IssueSeq Is Not Null
         Set @Cost = (Select UnitCost From @Issue Where Seq = @IssueSeq);
       Else
       Begin
         Set @Cost = (Select Top 1 UnitCost From FifoMovement
-                     Where Product = @PId And Kind = 'I' And Quantity > 0
+                     Where Product = @PId And Kind = 'I'
                        And (BalanceYear < @Year Or (BalanceYear = @Year And PeriodNo < @Month))
                      Order By BalanceYear Desc, PeriodNo Desc, Seq Desc);
         -- Else the oldest layer in stock.
@@ -281,8 +293,10 @@ Begin
                                                And S.LayerSeq = L.LayerSeq
                                                And S.NoteSeq < @ReturnSeq), 0))
                        From @Layer L
-                       Join @Flow F On F.Seq = @ReturnSeq
-                       Where L.EndPos > F.Pos And L.EndPos <= F.Received - F.Quantity
+                       Join FifoMovement R
+                         On R.Product = @PId And R.BalanceYear = @Year And R.PeriodNo = @Month
+                         And R.Seq = @ReturnSeq
+                       Where L.EndPos > R.ConsumedTo And L.EndPos <= R.ReceivedTo - R.Quantity
                        Order By L.LayerPeriod, L.LayerSeq);
       End
       Update @Layer
@@ -290,7 +304,20 @@ Begin
       Where LayerPeriod = @Month And LayerSeq = @ReturnSeq;
     End
 
-    Set @Final = IsNull((Select Max(Pos) From @Flow), 0);
+    -- The cost of the last layer consumed, for shortages of the months after.
+    If @Final > 0
+      Set @LastUnitCost =
+        (Select Convert(Decimal(28,4), Convert(Decimal(19,4), L.Amount) / L.Quantity
+                                       + IsNull((Select Sum(Convert(Decimal(19,4), S.Amount)
+                                                            / (L.EndPos - S.AtPos))
+                                                 From @Share S
+                                                 Where S.LayerPeriod = L.LayerPeriod
+                                                   And S.LayerSeq = L.LayerSeq
+                                                   And S.AtPos < @Final), 0))
+         From @Layer L
+         Where L.StartPos < @Final And L.EndPos >= @Final);
+    Else
+      Set @LastUnitCost = @EarlierCost;
 
     Insert Into FifoConsumption (Product, BalanceYear, PeriodNo, IssueSeq, LayerPeriod, LayerSeq,
       Quantity, Amount)
@@ -301,8 +328,10 @@ Begin
       Amount)
     Select @PId, @Year, @Month, L.LayerPeriod, L.LayerSeq,
       L.EndPos - Case When L.StartPos > @Final Then L.StartPos Else @Final End,
-      L.Amount + IsNull((Select Sum(S.Amount) From @Share S
-                         Where S.LayerPeriod = L.LayerPeriod And S.LayerSeq = L.LayerSeq), 0)
+      L.Amount + Case When L.Shares = 0 Then 0
+                      Else (Select Sum(S.Amount) From @Share S
+                            Where S.LayerPeriod = L.LayerPeriod
+                              And S.LayerSeq = L.LayerSeq) End
                - IsNull((Select Sum(P.Amount) From @Piece P
                          Where P.LayerPeriod = L.LayerPeriod And P.LayerSeq = L.LayerSeq), 0)
     From @Layer L
@@ -330,7 +359,8 @@ Begin
     Insert Into FifoMonthBalance (Product, BalanceYear, PeriodNo, OpeningQuantity, OpeningAmount,
       ReceivedQuantity, ReceivedAmount, IssuedQuantity, IssuedAmount, ShortQuantity,
       ShortAmount, ClosingQuantity, ClosingAmount, ValueDifference, LastUnitCost)
-    Select @PId, @Year, @Month, @Opening,
+    Select @PId, @Year, @Month,
+      IsNull((Select Sum(Quantity) From @Layer Where LayerPeriod < @Month), 0),
       IsNull((Select Sum(Amount) From @Layer Where LayerPeriod < @Month), 0),
       IsNull((Select Sum(Quantity) From @Layer Where LayerPeriod = @Month), 0),
       IsNull((Select Sum(Amount) From @Layer Where LayerPeriod = @Month), 0)
@@ -343,58 +373,61 @@ Begin
               Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month), 0),
       IsNull((Select Sum(Amount) From FifoLayerBalance
               Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month), 0),
-      IsNull((Select Sum(Amount) From @Flow Where Kind = 'V'), 0)
+      IsNull((Select Sum(Amount) From FifoMovement
+              Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month
+                And Kind = 'V'), 0)
         - IsNull((Select Sum(Amount) From @Share), 0),
-      Case When @Final > 0
-           Then (Select Top 1 LastCost From @Issue Order By Seq Desc)
-           Else @EarlierCost
-      End;
+      @LastUnitCost;
 
-    -- The costs into the month's lines, per unit of each line.
-    If Exists (Select * From FifoMovement
-               Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month
-                 And (SourceTable In ('Isdt', 'Ridt', 'MFGISDT', 'MFGRIDT', 'MFGFinishDt')
-                      Or (SourceTable = 'AdjuststockDt' And Kind = 'I')))
+    -- The costs into the month's lines, per unit of each line, with the product's Negative
+    -- flag Y meanwhile. Lines that increase stock by a count keep the price they were counted at.
+    Set @Lines = IsNull(@Isdt + @Ridt + @MfgIs + @MfgRi + @Finished + @Adjusted, 0);
+    If @Lines > 0
     Begin
       Set @Negative = (Select Negative From Product Where Id = @PId);
       Update Product Set Negative = 'Y' Where Id = @PId;
-      Update Isdt
-      Set Price = Convert(Money, M.UnitCost * M.Fraction)
-      From Isdt
-      Join FifoMovement M On M.SourceId = Isdt.Id
-      Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
-        And M.SourceTable = 'Isdt';
-      Update Ridt
-      Set Price = Convert(Money, M.UnitCost * M.Fraction)
-      From Ridt
-      Join FifoMovement M On M.SourceId = Ridt.Id
-      Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
-        And M.SourceTable = 'Ridt';
-      Update MFGISDT
-      Set Price = Convert(Money, M.UnitCost * M.Fraction)
-      From MFGISDT
-      Join FifoMovement M On M.SourceId = MFGISDT.Id
-      Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
-        And M.SourceTable = 'MFGISDT';
-      Update MFGRIDT
-      Set Price = Convert(Money, M.UnitCost * M.Fraction)
-      From MFGRIDT
-      Join FifoMovement M On M.SourceId = MFGRIDT.Id
-      Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
-        And M.SourceTable = 'MFGRIDT';
-      Update MFGFinishDt
-      Set Price = Convert(Money, M.UnitCost * M.Fraction)
-      From MFGFinishDt
-      Join FifoMovement M On M.SourceId = MFGFinishDt.Id
-      Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
-        And M.SourceTable = 'MFGFinishDt';
-      -- Lines that increase stock keep the price they were counted at.
-      Update AdjuststockDt
-      Set Price = Convert(Money, M.UnitCost * M.Fraction)
-      From AdjuststockDt
-      Join FifoMovement M On M.SourceId = AdjuststockDt.Id
-      Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
-        And M.SourceTable = 'AdjuststockDt' And M.Kind = 'I';
+      If @Isdt = 1
+        Update Isdt
+        Set Price = Convert(Money, M.UnitCost * M.Fraction)
+        From Isdt
+        Join FifoMovement M On M.SourceId = Isdt.Id
+        Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
+          And M.SourceTable = 'Isdt';
+      If @Ridt = 1
+        Update Ridt
+        Set Price = Convert(Money, M.UnitCost * M.Fraction)
+        From Ridt
+        Join FifoMovement M On M.SourceId = Ridt.Id
+        Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
+          And M.SourceTable = 'Ridt';
+      If @MfgIs = 1
+        Update MFGISDT
+        Set Price = Convert(Money, M.UnitCost * M.Fraction)
+        From MFGISDT
+        Join FifoMovement M On M.SourceId = MFGISDT.Id
+        Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
+          And M.SourceTable = 'MFGISDT';
+      If @MfgRi = 1
+        Update MFGRIDT
+        Set Price = Convert(Money, M.UnitCost * M.Fraction)
+        From MFGRIDT
+        Join FifoMovement M On M.SourceId = MFGRIDT.Id
+        Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
+          And M.SourceTable = 'MFGRIDT';
+      If @Finished = 1
+        Update MFGFinishDt
+        Set Price = Convert(Money, M.UnitCost * M.Fraction)
+        From MFGFinishDt
+        Join FifoMovement M On M.SourceId = MFGFinishDt.Id
+        Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
+          And M.SourceTable = 'MFGFinishDt';
+      If @Adjusted = 1
+        Update AdjuststockDt
+        Set Price = Convert(Money, M.UnitCost * M.Fraction)
+        From AdjuststockDt
+        Join FifoMovement M On M.SourceId = AdjuststockDt.Id
+        Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month
+          And M.SourceTable = 'AdjuststockDt' And M.Kind = 'I';
       Update Product Set Negative = @Negative Where Id = @PId;
     End
 
@@ -405,7 +438,7 @@ Begin
     -- A caller's transaction that the error doomed is the caller's to roll back.
     If @Outer = 0 And @@TranCount > 0
       Rollback Transaction;
-    If @Outer > 0 And XAct_State() = 1
+    If @Outer > 0 And @@NestLevel = 1 And XAct_State() = 1
       Rollback Transaction Calculate_FIFO2;
     Throw;
   End Catch

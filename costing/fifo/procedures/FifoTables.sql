@@ -30,6 +30,9 @@ Begin
     ShortQuantity Decimal(28,6) Null,
     ShortAmount Money Null,
     AppliedAmount Money Null,
+    ReceivedTo Decimal(28,6) Null,
+    ConsumedFrom Decimal(28,6) Null,
+    ConsumedTo Decimal(28,6) Null,
     Primary Key (Product, BalanceYear, PeriodNo, Seq)
   )
   Create Index FifoMovement_Source On FifoMovement (SourceTable, SourceId)

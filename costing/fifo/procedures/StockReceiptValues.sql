@@ -19,6 +19,9 @@ Create Procedure StockReceiptValues
 As
 Begin
   Set NoCount On
+  Declare @From DateTime, @To DateTime
+  Set @From = DateAdd(Month, @Month - 1, DateAdd(Year, @Year - 1900, 0))
+  Set @To = DateAdd(Month, 1, @From)
 
   Select R.SourceTable, R.SourceId, R.ProductUnits, R.Warehouse, R.ReceiptDate, R.Delflag,
     R.Quantity, Convert(Money, R.Amount) As Amount, R.GroupQuantity, R.Components
@@ -32,7 +35,7 @@ Begin
     Join imhd H On H.Id = D.imhd
     Join ProductUnits U On U.Id = D.ProductUnits
     Where D.Product = @PId And IsNull(H.delflag, 'N') <> 'Y'
-      And Year(H.imdate) = @Year And Month(H.imdate) = @Month
+      And H.imdate >= @From And H.imdate < @To
 
     Union All
     -- Purchase-type documents at the net line amount. Price_IE (and TranType below) are named
@@ -70,7 +73,7 @@ Begin
       Join MRHD H On H.Id = D.MRHD
       Join ProductUnits U On U.Id = D.ProductUnits
       Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-        And Year(H.MRDATE) = @Year And Month(H.MRDATE) = @Month
+        And H.MRDATE >= @From And H.MRDATE < @To
       Union All
       -- PC ซื้อสด
       Select 'PCDT', D.Id, D.ProductUnits, D.Warehouse, H.PCDATE, H.Delflag,
@@ -82,7 +85,7 @@ Begin
       Join PCHD H On H.Id = D.PCHD
       Join ProductUnits U On U.Id = D.ProductUnits
       Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-        And Year(H.PCDATE) = @Year And Month(H.PCDATE) = @Month
+        And H.PCDATE >= @From And H.PCDATE < @To
       Union All
       -- PRDT: purchase returns take quantity and value out
       Select 'PRDT', D.Id, D.ProductUnits, D.Warehouse, H.PRDATE, H.Delflag,
@@ -94,7 +97,7 @@ Begin
       Join PRHD H On H.Id = D.PRHD
       Join ProductUnits U On U.Id = D.ProductUnits
       Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-        And Year(H.PRDATE) = @Year And Month(H.PRDATE) = @Month
+        And H.PRDATE >= @From And H.PRDATE < @To
       Union All
       -- VCN ลดหนี้เจ้าหนี้ กรณีลดราคาสินค้าที่คิดผิด: เปลี่ยนมูลค่า Stock เท่านั้น
       Select 'VCNDT', D.Id, D.ProductUnits, D.Warehouse, H.CDDATE, H.Delflag, 0, -1, D.Total,
@@ -105,7 +108,7 @@ Begin
       Join VCNHD H On H.Id = D.VCNHD
       Join ProductUnits U On U.Id = D.ProductUnits
       Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And H.PrHd Is Null
-        And Year(H.CDDATE) = @Year And Month(H.CDDATE) = @Month
+        And H.CDDATE >= @From And H.CDDATE < @To
       Union All
       -- VDN เพิ่มหนี้เจ้าหนี้ กรณีเพิ่มราคาสินค้าที่คิดผิด: เปลี่ยนมูลค่า Stock เท่านั้น
       Select 'VDNDT', D.Id, D.ProductUnits, D.Warehouse, H.CDDATE, H.Delflag, 0, 1, D.Total,
@@ -116,7 +119,7 @@ Begin
       Join VDNHD H On H.Id = D.VDNHD
       Join ProductUnits U On U.Id = D.ProductUnits
       Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-        And Year(H.CDDATE) = @Year And Month(H.CDDATE) = @Month
+        And H.CDDATE >= @From And H.CDDATE < @To
       Union All
       -- POSRDT
       Select 'POSRDT', D.Id, D.ProductUnits, D.Warehouse, H.SRDATE, H.Delflag,
@@ -128,7 +131,7 @@ Begin
       Join POSRHD H On H.Id = D.POSRHD
       Join ProductUnits U On U.Id = D.ProductUnits
       Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
-        And Year(H.SRDATE) = @Year And Month(H.SRDATE) = @Month
+        And H.SRDATE >= @From And H.SRDATE < @To
     ) P
 
     Union All
@@ -139,7 +142,7 @@ Begin
     Join TranBranchHD H On H.Id = D.TranBranchHD
     Join ProductUnits U On U.Id = D.ProductUnits
     Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And TranType = 'I'
-      And Year(H.TranDATE) = @Year And Month(H.TranDATE) = @Month
+      And H.TranDATE >= @From And H.TranDATE < @To
 
     Union All
     -- บันทึกประกอบชุด: the set at the cost of its component list
@@ -150,7 +153,7 @@ Begin
     Join ProductUnits U On U.Id = H.ProductUnits
     Left Join ProductComponentDt C On C.ProductComponentHd = H.ProductComponentHd
     Where H.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And H.PaType = 'A'
-      And Year(H.PaDate) = @Year And Month(H.PaDate) = @Month
+      And H.PaDate >= @From And H.PaDate < @To
     Group By H.Id, H.ProductUnits, H.Warehouse, H.PaDate, H.Delflag, H.Quantity, U.Fraction
 
     Union All
@@ -164,7 +167,7 @@ Begin
     Left Join ProductComponentDt C
       On C.ProductComponentHd = H.ProductComponentHd And C.Product = L.Product
     Where L.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y' And L.PaType = 'D'
-      And Year(L.PaDate) = @Year And Month(L.PaDate) = @Month
+      And L.PaDate >= @From And L.PaDate < @To
     Group By L.Id, L.ProductUnits, L.Warehouse, L.PaDate, H.Delflag, L.Quantity, U.Fraction,
       H.Quantity
   ) R
