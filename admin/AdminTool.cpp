@@ -1,6 +1,7 @@
 #include "admin/AdminTool.h"
 
 #include "admin/CalculateCommand.h"
+#include "admin/CheckCommand.h"
 #include "admin/CommandOptions.h"
 #include "admin/DemoCompany.h"
 #include "admin/GoBatchScript.h"
@@ -152,6 +153,9 @@ QString AdminTool::usage() {
         "                                  run the average-cost calculation of year Y from\n"
         "                                  month M (default 1) through December, for one\n"
         "                                  product or all, and record the calculation date\n"
+        "  check DB --year Y               check a calculated year against the rules of the\n"
+        "                                  company's costing method (FIFO or average cost);\n"
+        "                                  prints what fails (exit 1) and the shortages\n"
         "\n"
         "The server is --server NAME, else the first line of Server.Dat, else the default.\n"
         "Server names: embedded:DIR for the embedded engine, otherwise a SQL Server name.\n");
@@ -205,6 +209,8 @@ int AdminTool::dispatch() {
         return demo(args);
     if (command == QLatin1String("calculate"))
         return calculate(args);
+    if (command == QLatin1String("check"))
+        return check(args);
     if (command == QLatin1String("help") || command == QLatin1String("--help")) {
         out_ << usage();
         return 0;
@@ -440,6 +446,12 @@ int AdminTool::demo(const QStringList& args) {
 int AdminTool::calculate(const QStringList& args) {
     CalculateCommand command(CalculateCommand::parse(args), out_,
                              CalculateCommand::stdoutIsTerminal());
+    auto database = connect(command.databaseName());
+    return command.run(database->databaseName());
+}
+
+int AdminTool::check(const QStringList& args) {
+    CheckCommand command(CheckCommand::parse(args), out_);
     auto database = connect(command.databaseName());
     return command.run(database->databaseName());
 }

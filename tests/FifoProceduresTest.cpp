@@ -265,8 +265,8 @@ TEST_F(FifoFailingCallTest, LeavesNothingOfItselfAndTheCallersWorkAsItWas) {
     // An earlier calculation of BAD's March, which the failing call must not lose.
     company.exec("Insert Into FifoMonthBalance (Product, BalanceYear, PeriodNo, OpeningQuantity, "
                  "OpeningAmount, ReceivedQuantity, ReceivedAmount, IssuedQuantity, IssuedAmount, "
-                 "ShortQuantity, ShortAmount, ClosingQuantity, ClosingAmount, ValueDifference) "
-                 "Values (2, 2024, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)");
+                 "ShortQuantity, ShortAmount, ClosingQuantity, ClosingAmount, ValueDifference, "
+                 "CaughtUp) Values (2, 2024, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)");
     EXPECT_THROW(company.exec("Exec Calculate_FIFO1 2024, 3, 2"), db::DatabaseError);
     EXPECT_EQ(fifoRows(2), 1);
     EXPECT_EQ(company.count("Select @@TranCount"), 0);

@@ -27,7 +27,8 @@ As
 Begin
   Set NoCount On
   Declare @Outer Int, @LastPeriod Int, @OpeningQuantity Float, @OpeningUnit Int, @Frac Int,
-    @OpeningAmount Money, @LastUnitCost Decimal(28,4), @Latest Int, @GapMonth Int,
+    @OpeningAmount Money, @LastUnitCost Decimal(28,4), @Latest Int, @LastListed Int,
+    @GapMonth Int,
     @From DateTime, @To DateTime, @Opening Float
   Declare @Gaps Table (PeriodNo Int Primary Key)
   Declare @Receipts Table (SourceTable VarChar(20), SourceId Int, ProductUnits Int,
@@ -46,13 +47,33 @@ Begin
     Else If @@NestLevel = 1
       Save Transaction Calculate_FIFO1
 
-    -- The month run lists a product only for some of its movements; a month in which the
+    -- The month and every later one start again, and so do the months after the latest one the
+    -- run calculated before this one (@LastListed) that a later month caught up: the run
+    -- rebuilds them month by month. Consumptions and balances are only there with a month's
+    -- balance, which Calculate_FIFO2 writes with them after the month's movements.
+    Set @LastListed = IsNull((Select Max(PeriodNo) From FifoMonthBalance
+                              Where Product = @PId And BalanceYear = @Year
+                                And PeriodNo Between 1 And @Month - 1 And CaughtUp = 0), 0);
+    If Exists (Select * From FifoMovement
+               Where Product = @PId And BalanceYear = @Year And PeriodNo > @LastListed)
+       Or Exists (Select * From FifoMonthBalance
+                  Where Product = @PId And BalanceYear = @Year And PeriodNo > @LastListed)
+    Begin
+      Delete From FifoConsumption
+      Where Product = @PId And BalanceYear = @Year And PeriodNo > @LastListed;
+      Delete From FifoLayerBalance
+      Where Product = @PId And BalanceYear = @Year And PeriodNo > @LastListed;
+      Delete From FifoMonthBalance
+      Where Product = @PId And BalanceYear = @Year And PeriodNo > @LastListed;
+      Delete From FifoMovement
+      Where Product = @PId And BalanceYear = @Year And PeriodNo > @LastListed;
+    End
+
+    -- The month run lists a product only for some of its movements: a month in which the
     -- product was only imported, transferred, adjusted, assembled, returned to a supplier or
-    -- corrected by a supplier note since it was last calculated is calculated first, so that
-    -- those movements are not lost.
-    Set @Latest = (Select Max(PeriodNo) From FifoMonthBalance
-                   Where Product = @PId And BalanceYear = @Year And PeriodNo < @Month);
-    If IsNull(@Latest, 0) < @Month - 1
+    -- corrected by a supplier note is calculated here, before this month, so that those
+    -- movements are not lost, and is marked as caught up.
+    If @LastListed < @Month - 1
     Begin
       Insert Into @Gaps (PeriodNo)
       Select Distinct Month(G.MovementDate)
@@ -82,7 +103,7 @@ Begin
         Select H.CDDATE From VDNDT D Join VDNHD H On H.Id = D.VDNHD
         Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
       ) G
-      Where Year(G.MovementDate) = @Year And Month(G.MovementDate) > IsNull(@Latest, 0)
+      Where Year(G.MovementDate) = @Year And Month(G.MovementDate) > @LastListed
         And Month(G.MovementDate) < @Month;
       Set @GapMonth = (Select Min(PeriodNo) From @Gaps);
       While @GapMonth Is Not Null
@@ -90,27 +111,14 @@ Begin
         Exec Calculate_FIFO1 @Year, @GapMonth, @PId;
         Exec Calculate_FIFO2 @Year, @GapMonth, @PId;
         Set @GapMonth = (Select Min(PeriodNo) From @Gaps Where PeriodNo > @GapMonth);
-        Set @Latest = (Select Max(PeriodNo) From FifoMonthBalance
-                       Where Product = @PId And BalanceYear = @Year And PeriodNo < @Month);
       End
+      Update FifoMonthBalance Set CaughtUp = 1
+      Where Product = @PId And BalanceYear = @Year And PeriodNo In (Select PeriodNo From @Gaps);
     End
+    Set @Latest = IsNull((Select Max(PeriodNo) From FifoMonthBalance
+                          Where Product = @PId And BalanceYear = @Year
+                            And PeriodNo Between 1 And @Month - 1), 0);
 
-    -- Consumptions and balances are only there with a month's balance, which Calculate_FIFO2
-    -- writes with them after the month's movements.
-    If Exists (Select * From FifoMovement
-               Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month)
-       Or Exists (Select * From FifoMonthBalance
-                  Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month)
-    Begin
-      Delete From FifoConsumption
-      Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
-      Delete From FifoLayerBalance
-      Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
-      Delete From FifoMonthBalance
-      Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
-      Delete From FifoMovement
-      Where Product = @PId And BalanceYear = @Year And PeriodNo >= @Month;
-    End
     -- A work order's cost from before this month's receipts were built may rest on costs that
     -- are being worked out again; its finished goods are valued at it only once
     -- CALCULATE_WorkOrderFIFO has costed the work order again.
@@ -119,7 +127,7 @@ Begin
                           Where F.Product = @PId And Year(F.FinishDate) = @Year
                             And Month(F.FinishDate) >= @Month);
 
-    If IsNull(@Latest, 0) = 0
+    If @Latest = 0
     Begin
       Delete From FifoLayerBalance Where Product = @PId And BalanceYear = @Year And PeriodNo = 0;
       Delete From FifoMonthBalance Where Product = @PId And BalanceYear = @Year And PeriodNo = 0;
@@ -179,9 +187,9 @@ Begin
       Insert Into FifoMonthBalance (Product, BalanceYear, PeriodNo, OpeningQuantity,
         OpeningAmount, ReceivedQuantity, ReceivedAmount, IssuedQuantity, IssuedAmount,
         ShortQuantity, ShortAmount, ClosingQuantity, ClosingAmount, ValueDifference,
-        LastUnitCost)
+        LastUnitCost, CaughtUp)
       Select @PId, @Year, 0, 0, 0, IsNull(Sum(Quantity), 0), IsNull(Sum(Amount), 0), 0, 0, 0, 0,
-        IsNull(Sum(Quantity), 0), IsNull(Sum(Amount), 0), 0, @LastUnitCost
+        IsNull(Sum(Quantity), 0), IsNull(Sum(Amount), 0), 0, @LastUnitCost, 0
       From FifoMovement
       Where Product = @PId And BalanceYear = @Year And PeriodNo = 0;
     End
@@ -197,7 +205,7 @@ Begin
     -- which never passes what had come in by then: what it asks for beyond that is short.
     Set @Opening = IsNull((Select Sum(Quantity) From FifoLayerBalance
                            Where Product = @PId And BalanceYear = @Year
-                             And PeriodNo = IsNull(@Latest, 0)), 0);
+                             And PeriodNo = @Latest), 0);
 
     -- The running sums are worked out in floating point, as the documents hold quantities, and
     -- kept to six decimals: exact for quantities of up to six decimals.

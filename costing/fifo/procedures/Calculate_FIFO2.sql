@@ -358,7 +358,7 @@ Begin
 
     Insert Into FifoMonthBalance (Product, BalanceYear, PeriodNo, OpeningQuantity, OpeningAmount,
       ReceivedQuantity, ReceivedAmount, IssuedQuantity, IssuedAmount, ShortQuantity,
-      ShortAmount, ClosingQuantity, ClosingAmount, ValueDifference, LastUnitCost)
+      ShortAmount, ClosingQuantity, ClosingAmount, ValueDifference, LastUnitCost, CaughtUp)
     Select @PId, @Year, @Month,
       IsNull((Select Sum(Quantity) From @Layer Where LayerPeriod < @Month), 0),
       IsNull((Select Sum(Amount) From @Layer Where LayerPeriod < @Month), 0),
@@ -377,7 +377,7 @@ Begin
               Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month
                 And Kind = 'V'), 0)
         - IsNull((Select Sum(Amount) From @Share), 0),
-      @LastUnitCost;
+      @LastUnitCost, 0;
 
     -- The costs into the month's lines, per unit of each line, with the product's Negative
     -- flag Y meanwhile. Lines that increase stock by a count keep the price they were counted at.

@@ -75,6 +75,8 @@ Go
 -- quantity and value; Issued is what left the layers, Short what was issued beyond the stock
 -- (valued at the last cost known), ValueDifference the part of supplier notes that found no
 -- stock to change. LastUnitCost is the cost of the last layer consumed so far, for shortages.
+-- CaughtUp is 1 for a month that the month run did not list for the product, calculated when
+-- a later month was.
 If Object_Id('FifoMonthBalance') Is Null
 Begin
   Create Table FifoMonthBalance (
@@ -93,6 +95,7 @@ Begin
     ClosingAmount Money Not Null,
     ValueDifference Money Not Null,
     LastUnitCost Decimal(28,4) Null,
+    CaughtUp Int Not Null,
     Primary Key (Product, BalanceYear, PeriodNo)
   )
 End
