@@ -235,6 +235,54 @@ TEST_F(FifoHandMadeCompanyTest, WorkOrdersAreCostedChildrenFirstAndTheirOutputEn
     EXPECT_EQ(company->count("Select Count(*) From Product Where Negative = 'N'"), 4);
 }
 
+// Neither the parent nor the child is cleared, so the parent takes the material its child made
+// at the FIFO cost of phase 2, when the child is not costed yet and its 20 S001 are still at the
+// 3.00 on their line: 20 x 3.00 + 10 M001 x 2.00 + F 5.00 = 85.00, 8.5000 a unit. The child's
+// own cost, 80.00 (4.0000 a unit), values S001's layer from phase 4 on. A second run finds the
+// same: the child's cost from the first run does not reach phase 2.
+TEST(FifoWorkOrderRerun, MaterialFromAnUnclearedChildKeepsItsPhaseTwoCostOnEveryRun) {
+    FifoTestCompany company(QStringLiteral("FifoUncleared"));
+    company.exec("Insert Into Product (Id, Code, Negative) Values (2, 'M001', 'N'), "
+                 "(3, 'S001', 'N'), (4, 'F001', 'N')");
+    company.exec("Insert Into ProductUnits (Id, Product, Fraction) Values (21, 2, 1), (31, 3, 1), "
+                 "(41, 4, 1)");
+    company.exec("Insert Into ProductOnhand (Product, Warehouse, BalanceYear, PeriodNo, Quantity) "
+                 "Values (2, 1, 2024, 0, 100)");
+    company.exec("Insert Into ProductCostAVG (Product, ProductUnits, PeriodNo, BalanceYear, "
+                 "PurcQnty, PurcAmount, CostAvg) Values (2, 21, 0, 2024, 0, 0, 2)");
+    company.exec("Insert Into MfgExpense (Id, Code) Values (1, 'LAB'), (2, 'SET')");
+    company.exec("Insert Into BomHd (Id, Code, Product, BomAssembly, ProductUnits) Values "
+                 "(1, 'BC', 3, 'Y', 31), (2, 'BP', 4, 'Y', 41)");
+    company.exec("Insert Into BomDt (Id, BomHd, RmType, StdCost, MfgExpense) Values "
+                 "(1, 1, 'E', 0.5, 1), (2, 1, 'F', 10, 2), (3, 2, 'F', 5, 2)");
+    company.exec("Insert Into WorkOrderHd (Id, WorkOrderNo, MasterWorkOrder, BomHd, FinishedGoods, "
+                 "ProductUnits, QUANTITY1, WorkDate, FinishDate, Closedate, Delflag, Clear) Values "
+                 "(1, 'WO-P', Null, 2, 4, 41, 10, '2024-02-06', '2024-02-10', '2024-02-11', 'N', "
+                 "'N'), (2, 'WO-C', 1, 1, 3, 31, 20, '2024-02-02', '2024-02-05', '2024-02-06', "
+                 "'N', 'N')");
+    company.exec("Insert Into WorkOrderDt (Id, WorkOrderHd, Product, ProductUnits, QUANTITY1) "
+                 "Values (1, 1, 4, 41, 10), (2, 2, 3, 31, 20)");
+    company.exec("Insert Into MFGISHD (Id, WorkOrderHd, MfgIsDate, Delflag) Values "
+                 "(1, 2, '2024-02-03', 'N'), (2, 1, '2024-02-07', 'N')");
+    company.exec("Insert Into MFGISDT (Id, MFGISHD, Product, ProductUnits, Quantity, Fraction, "
+                 "MfgIsDate) Values (1, 1, 2, 21, 30, 1, '2024-02-03'), "
+                 "(2, 2, 3, 31, 20, 1, '2024-02-07'), (3, 2, 2, 21, 10, 1, '2024-02-07')");
+    company.exec("Insert Into MFGFinishDt (Id, WorkOrderHd, WorkOrderDt, Product, ProductUnits, "
+                 "Quantity, Fraction, Cost, BomAssembly, FinishDate) Values "
+                 "(1, 2, 2, 3, 31, 20, 1, 3, 'Y', '2024-02-05'), "
+                 "(2, 1, 1, 4, 41, 10, 1, 12, 'Y', '2024-02-10')");
+
+    for (int run = 1; run <= 2; ++run) {
+        FifoProcedureRun(company.alias()).runYear(2024, 2);
+        EXPECT_EQ(company.rows("Select WorkOrderNo, CostAVG From WorkOrderHd Order By Id"),
+                  QStringList({"WO-P | 8.5", "WO-C | 4"}))
+            << "run " << run;
+        EXPECT_EQ(company.rows("Select Id, CostAVG, Price From MFGISDT Where Id = 2"),
+                  QStringList({"2 | 3 | 4"}))
+            << "run " << run;
+    }
+}
+
 // A call that fails leaves nothing of itself; inside a caller's transaction it leaves the
 // caller's work as it was.
 class FifoFailingCallTest : public ::testing::Test {
