@@ -82,15 +82,17 @@ int CheckCommand::run(const QString& databaseName) {
     // What was calculated: the months of the products, or the ledger rows.
     db::TQuery calculated(
         QStringLiteral("QCalculated"), databaseName,
-        isFifo ? QStringLiteral("Select Count(*) As Calculated From FifoMonthBalance "
-                                "Where BalanceYear = :Year And PeriodNo > 0")
-               : QStringLiteral("Select Count(*) As Calculated From ProductCostAVG "
+        isFifo ? QStringLiteral("Select Count(*) As Calculated, (Select Count(*) From "
+                                "FifoMovement Where BalanceYear = :Year And PeriodNo > 0) As Moved "
+                                "From FifoMonthBalance Where BalanceYear = :Year And PeriodNo > 0")
+               : QStringLiteral("Select Count(*) As Calculated, 0 As Moved From ProductCostAVG "
                                 "Where BalanceYear = :Year And PeriodNo > 0"));
     calculated.paramByName(QStringLiteral("Year")).setAsInteger(options_.year);
     calculated.open();
     const qint64 count = calculated.fieldByName(QStringLiteral("Calculated")).asInteger();
     const QString methodName = isFifo ? QStringLiteral("FIFO") : QStringLiteral("average cost");
-    if (count == 0) {
+    // FIFO movements without any month calculated are checked, and fail.
+    if (count == 0 && calculated.fieldByName(QStringLiteral("Moved")).asInteger() == 0) {
         out_ << QStringLiteral("%1 %2 (%3): nothing calculated\n")
                     .arg(options_.database)
                     .arg(options_.year)
