@@ -96,8 +96,9 @@ Insert Into @Returns (Product, ProductUnits, PeriodNo, Quantity, Amount)
 Select R.Product, R.ProductUnits, R.PeriodNo, R.Quantity,
   Convert(Money, R.Quantity * Convert(Money,
     (Select Case When IsNull(Sum(X.Quantity), 0) = 0 Then 0
-                 Else Convert(Decimal(28,6), Convert(Float, Convert(Money, IsNull(Sum(X.Amount), 0)))
-                                             / Sum(X.Quantity))
+                 Else Convert(Decimal(28,6),
+                                Convert(Float, Convert(Money, IsNull(Sum(X.Amount), 0)))
+                                / Sum(X.Quantity))
             End
      From (Select A.PurcQnty As Quantity, A.PurcAmount As Amount From ProductCostAVG A
            Where A.Product = R.Product And A.BalanceYear = R.CostYear
@@ -106,7 +107,8 @@ Select R.Product, R.ProductUnits, R.PeriodNo, R.Quantity,
            Select E.Quantity, E.Amount From @Expected E
            Where E.Product = R.Product And E.PeriodNo = R.PeriodNo And R.CostYear = @Year) X)))
 From (
-  Select L.Product, L.ProductUnits, Month(H.SRDATE) As PeriodNo, L.Quantity * U.Fraction As Quantity,
+  Select L.Product, L.ProductUnits, Month(H.SRDATE) As PeriodNo,
+    L.Quantity * U.Fraction As Quantity,
     (Select Max(Y.BalanceYear)
      From (Select C.BalanceYear From ProductCostAVG C
            Where C.ProductUnits = L.ProductUnits And C.CostAvg <> 0

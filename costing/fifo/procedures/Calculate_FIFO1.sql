@@ -1,19 +1,23 @@
 -- Builds one product's movements of a month for the FIFO costing and values its receipts: every
 -- receipt and issue of the product in the month (documents marked deleted left out), in base
--- units, in the order the costing takes them, into FifoMovement. Receipts bought, imported,
--- transferred in, assembled or found in a count are valued from their documents as the average
--- cost values them (StockReceiptValues); returns and finished goods get their values from
--- Calculate_FIFO2. Supplier notes are value changes. A line whose quantity has the other sign
--- than its document's direction moves the other way (a purchase line of -2 leaves stock by FIFO).
+-- units, in the order the costing takes them, into FifoMovement, each with its place on the line
+-- of the product's layers laid end to end. Receipts bought, imported, transferred in, assembled
+-- or found in a count at a price are valued from their documents as the average cost values
+-- them (StockReceiptValues); returns and finished goods get their values from Calculate_FIFO2.
+-- Supplier notes are value changes. A line whose quantity has the other sign than its
+-- document's direction moves the other way (a purchase line of -2 leaves stock by FIFO). A line
+-- that carries its own copy of the document date is dated by it.
 --
 -- The month and every later month of the year start again: their results go, since the run
 -- rebuilds them month by month, and a product's later months must never be read from an
--- earlier run. The year's opening layers are made when the product has no calculated month
--- before this one: the layers the previous year left when it was calculated by FIFO, else one
--- layer of the opening stock at the cost of the year's opening row of ProductCostAVG.
+-- earlier run. A month the month run did not list for the product (it lists a product only for
+-- some kinds of lines) is calculated here, before this one, when the product moved in it. The
+-- year's opening layers are made when the product has no calculated month before this one: the
+-- layers the previous year left when it was calculated by FIFO, else one layer of the opening
+-- stock at the cost of the year's opening row of ProductCostAVG.
 --
--- Order within a month: by day; on the same day receipts, then value changes, then issues;
--- then by table in the order of TableOrder below, then by line Id.
+-- Order within a month: by day; on the same day receipts, then value changes, then issues; then
+-- by table in the order of TableOrder below, then by line Id.
 -- The call is atomic: on an error nothing of it stays (inside a caller's transaction only this
 -- call's work is undone), and the error goes back to the caller.
 If Object_Id('Calculate_FIFO1') Is Not Null
@@ -28,8 +32,7 @@ Begin
   Set NoCount On
   Declare @Outer Int, @LastPeriod Int, @OpeningQuantity Float, @OpeningUnit Int, @Frac Int,
     @OpeningAmount Money, @LastUnitCost Decimal(28,4), @Latest Int, @LastListed Int,
-    @GapMonth Int,
-    @From DateTime, @To DateTime, @Opening Float
+    @GapMonth Int, @From DateTime, @To DateTime, @Opening Float
   Declare @Gaps Table (PeriodNo Int Primary Key)
   Declare @Receipts Table (SourceTable VarChar(20), SourceId Int, ProductUnits Int,
     Warehouse Int, ReceiptDate DateTime, Delflag Char(1), Quantity Float, Amount Money,
@@ -200,9 +203,9 @@ Begin
 
     -- The month's place on the line of all layers laid end to end: ReceivedTo is the running
     -- total of what came in (the stock the month opened with included), Demanded that of what
-    -- was asked for; issue j takes from where the issue before it stopped (ConsumedFrom) to
-    -- ConsumedTo = Demanded(j) + Min(0, Min over issues k <= j of ReceivedTo(k) - Demanded(k)),
-    -- which never passes what had come in by then: what it asks for beyond that is short.
+    -- was asked for. While the stock lasts, issue j takes from where the issue before it
+    -- stopped (ConsumedFrom) to Demanded(j) (ConsumedTo); a month in which it runs out gets
+    -- the positions again below.
     Set @Opening = IsNull((Select Sum(Quantity) From FifoLayerBalance
                            Where Product = @PId And BalanceYear = @Year
                              And PeriodNo = @Latest), 0);
@@ -212,19 +215,12 @@ Begin
     Insert Into FifoMovement (Product, BalanceYear, PeriodNo, Seq, Kind, Valuation,
       MovementDate, SourceTable, SourceId, ProductUnits, Fraction, Quantity, DocumentAmount,
       Amount, ReceivedTo, ConsumedFrom, ConsumedTo)
-    Select @PId, @Year, @Month, B.Seq, B.Kind, B.Valuation, B.MovementDate, B.SourceTable,
-      B.SourceId, B.ProductUnits, B.Fraction, Convert(Decimal(28,6), B.Moving),
-      B.DocumentAmount, B.Amount, Convert(Decimal(28,6), B.ReceivedTo),
-      Convert(Decimal(28,6), B.Demanded - Case When B.Kind = 'I' Then B.Moving Else 0 End
-                             + Case When B.RunMinBefore < 0 Then B.RunMinBefore Else 0 End),
-      Convert(Decimal(28,6), B.Demanded + Case When B.RunMin < 0 Then B.RunMin Else 0 End)
+    Select @PId, @Year, @Month, A.Seq, A.Kind, A.Valuation, A.MovementDate, A.SourceTable,
+      A.SourceId, A.ProductUnits, A.Fraction, Convert(Decimal(28,6), A.Moving),
+      A.DocumentAmount, A.Amount, Convert(Decimal(28,6), A.ReceivedTo),
+      Convert(Decimal(28,6), A.Demanded - Case When A.Kind = 'I' Then A.Moving Else 0 End),
+      Convert(Decimal(28,6), A.Demanded)
     From (
-      Select A.*,
-        Min(Case When A.Kind = 'I' Then A.ReceivedTo - A.Demanded End)
-          Over (Order By A.Seq Rows Unbounded Preceding) As RunMin,
-        Min(Case When A.Kind = 'I' Then A.ReceivedTo - A.Demanded End)
-          Over (Order By A.Seq Rows Between Unbounded Preceding And 1 Preceding) As RunMinBefore
-      From (
         Select
           Row_Number() Over (Order By T.MovementDay, T.KindOrder, T.TableOrder, T.SourceId)
             As Seq,
@@ -407,8 +403,29 @@ Begin
           ) K
           Where K.Kind Is Not Null
         ) T
-      ) A
-    ) B;
+    ) A;
+
+    -- Where the stock runs out, issue j takes only up to Demanded(j) + Min(0, Min over issues
+    -- k <= j of ReceivedTo(k) - Demanded(k)), which never passes what had come in by then: what
+    -- it asks for beyond that is short.
+    If Exists (Select * From FifoMovement
+               Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month And Kind = 'I'
+                 And ConsumedTo > ReceivedTo)
+      Update M
+      Set ConsumedFrom = W.ConsumedFrom
+                         + Case When W.RunMinBefore < 0 Then W.RunMinBefore Else 0 End,
+        ConsumedTo = W.ConsumedTo + Case When W.RunMin < 0 Then W.RunMin Else 0 End
+      From FifoMovement M
+      Join (Select Seq, ConsumedFrom, ConsumedTo,
+              Min(Case When Kind = 'I' Then ReceivedTo - ConsumedTo End)
+                Over (Order By Seq Rows Unbounded Preceding) As RunMin,
+              Min(Case When Kind = 'I' Then ReceivedTo - ConsumedTo End)
+                Over (Order By Seq Rows Between Unbounded Preceding And 1 Preceding)
+                As RunMinBefore
+            From FifoMovement
+            Where Product = @PId And BalanceYear = @Year And PeriodNo = @Month) W
+        On W.Seq = M.Seq
+      Where M.Product = @PId And M.BalanceYear = @Year And M.PeriodNo = @Month;
 
     If @Outer = 0
       Commit Transaction

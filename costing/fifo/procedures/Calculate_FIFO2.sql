@@ -6,8 +6,9 @@
 -- that line that Calculate_FIFO1 worked out for it (ConsumedFrom to ConsumedTo): the oldest
 -- layers first, never a layer received after it. What it asks for beyond that is short: valued
 -- at the cost of the last layer consumed (else the last cost of the months before, else the
--- month's latest receipt valued from its document, else 0). A layer's value is taken by position: the stretch from a to
--- b takes Round(Value(b), 2) - Round(Value(a), 2), so the last unit takes exactly what is left.
+-- month's latest receipt valued from its document, else 0). A layer's value is taken by
+-- position: the stretch from a to b takes Round(Value(b), 2) - Round(Value(a), 2), so the last
+-- unit takes exactly what is left.
 -- A supplier note changes the value of the units in stock at its date, shared by quantity over
 -- the layers (the last share taking what is left); with no stock it is the month's value
 -- difference.
