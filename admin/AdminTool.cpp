@@ -1,6 +1,7 @@
 #include "admin/AdminTool.h"
 
 #include "admin/CalculateCommand.h"
+#include "admin/CheckCommand.h"
 #include "admin/CommandOptions.h"
 #include "admin/CommandValues.h"
 #include "admin/DemoCompany.h"
@@ -8,6 +9,7 @@
 #include "admin/ProcedureCall.h"
 #include "admin/UsageError.h"
 #include "costing/avg/procedures/AvgProcedures.h"
+#include "costing/fifo/procedures/FifoProcedures.h"
 #include "db/DatabaseError.h"
 #include "db/ServerName.h"
 #include "db/TDatabase.h"
@@ -60,8 +62,9 @@ QString AdminTool::usage() {
         "                                  naming a SQL Server and no DIR, TRQ_CONFIG there\n"
         "  create-company DB [--method N]  create a company data database (costing method N,\n"
         "                                  default 1) and register it in TRQ_CONFIG\n"
-        "  install DB                      install (or install again) the average costing's\n"
-        "                                  server procedures into the company database DB\n"
+        "  install DB                      install (or install again) the server procedures of\n"
+        "                                  both costing methods into the company database DB,\n"
+        "                                  with the FIFO tables (what they hold stays)\n"
         "  sql DB TEXT                     run a statement or batch on database DB\n"
         "  script DB FILE [--param NAME=TYPE:VALUE]... [--dry-run]\n"
         "                                  run a script file (TYPE: integer, string, datetime);\n"
@@ -82,6 +85,9 @@ QString AdminTool::usage() {
         "                                  run the average-cost calculation of year Y from\n"
         "                                  month M (default 1) through December, for one\n"
         "                                  product or all, and record the calculation date\n"
+        "  check DB --year Y               check a calculated year against the rules of the\n"
+        "                                  company's costing method (FIFO or average cost);\n"
+        "                                  prints what fails (exit 1) and the shortages\n"
         "\n"
         "The server is --server NAME, else the first line of Server.Dat, else the default.\n"
         "Server names: embedded:DIR for the embedded engine, otherwise a SQL Server name.\n");
@@ -135,6 +141,8 @@ int AdminTool::dispatch() {
         return demo(args);
     if (command == QLatin1String("calculate"))
         return calculate(args);
+    if (command == QLatin1String("check"))
+        return check(args);
     if (command == QLatin1String("help") || command == QLatin1String("--help")) {
         out_ << usage();
         return 0;
@@ -213,7 +221,11 @@ int AdminTool::install(const QStringList& args) {
                                      .arg(name)
                                      .toStdString());
     costing::installAvgProcedures(*database);
-    out_ << "installed " << costing::avgProcedureNames().join(QStringLiteral(", ")) << "\n";
+    costing::installFifoProcedures(*database);
+    out_
+        << "installed "
+        << (costing::avgProcedureNames() + costing::fifoProcedureNames()).join(QStringLiteral(", "))
+        << " and the FIFO tables\n";
     return 0;
 }
 
@@ -345,6 +357,12 @@ int AdminTool::demo(const QStringList& args) {
 int AdminTool::calculate(const QStringList& args) {
     CalculateCommand command(CalculateCommand::parse(args), out_, err_,
                              CalculateCommand::stdoutIsTerminal());
+    auto database = connect(command.databaseName());
+    return command.run(database->databaseName());
+}
+
+int AdminTool::check(const QStringList& args) {
+    CheckCommand command(CheckCommand::parse(args), out_);
     auto database = connect(command.databaseName());
     return command.run(database->databaseName());
 }

@@ -1801,6 +1801,7 @@ void Interpreter::syncTransactionState() {
     if (tranCount_ > 0 && sqlite3_get_autocommit(database_) != 0) {
         tranCount_ = 0;
         doomed_ = false;
+        savepoints_.clear();
     }
 }
 
@@ -1821,8 +1822,10 @@ void Interpreter::commitTransaction() {
         fail(3930, QStringLiteral("The current transaction cannot be committed and cannot support "
                                   "operations that write to the log file. Roll back the "
                                   "transaction."));
-    if (tranCount_ == 1)
+    if (tranCount_ == 1) {
         executeSql("COMMIT");
+        savepoints_.clear();
+    }
     --tranCount_;
 }
 
@@ -1911,6 +1914,7 @@ void Interpreter::rollbackTransaction() {
     }
     tranCount_ = 0;
     doomed_ = false;
+    savepoints_.clear();
     // The identity numbers given inside the transaction stay given.
     for (auto it = identitiesGiven_.cbegin(); it != identitiesGiven_.cend(); ++it) {
         const bool temporary = it.key().startsWith(QLatin1String("temp."));
@@ -1939,9 +1943,20 @@ void Interpreter::runTransaction(const SimpleStatement& statement, Frame&) {
         if (tranCount_ == 0)
             fail(628, QStringLiteral("Cannot issue SAVE TRANSACTION when there is no active "
                                      "transaction."));
-        executeSql("SAVEPOINT " + quoted(statement.name.toLower()).toUtf8());
-        savepoints_.insert(statement.name.toLower());
-        return;
+        {
+            // A rollback to a name goes to its most recent savepoint, so the one before it of the
+            // same name, when nothing was saved since, can be merged into the transaction: a
+            // procedure that saves under its name at every call keeps one savepoint, not one per
+            // call, which SQLite would check on every write.
+            const QString name = statement.name.toLower();
+            if (!savepoints_.isEmpty() && savepoints_.last() == name) {
+                executeSql("RELEASE " + quoted(name).toUtf8());
+                savepoints_.removeLast();
+            }
+            executeSql("SAVEPOINT " + quoted(name).toUtf8());
+            savepoints_.append(name);
+            return;
+        }
     case StatementKind::Rollback:
         if (!statement.name.isEmpty() && savepoints_.contains(statement.name.toLower()) &&
             statement.name.compare(transactionName_, Qt::CaseInsensitive) != 0) {
@@ -1951,6 +1966,8 @@ void Interpreter::runTransaction(const SimpleStatement& statement, Frame&) {
                                           "entire transaction."));
             const auto saved = saveTableVariables();
             executeSql("ROLLBACK TO " + quoted(statement.name.toLower()).toUtf8());
+            // The savepoint stays; those saved after it are gone.
+            savepoints_ = savepoints_.mid(0, savepoints_.lastIndexOf(statement.name.toLower()) + 1);
             catalog_.invalidate();
             restoreTableVariables(saved);
             return;

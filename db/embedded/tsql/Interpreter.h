@@ -152,7 +152,8 @@ private:
     bool doomed_ = false;
     int tryDepth_ = 0;
     QString transactionName_;
-    QSet<QString> savepoints_;
+    // The savepoints of the open transaction, the most recent last (names in lower case).
+    QStringList savepoints_;
     std::optional<TsqlValue> identity_;
     qint64 rowCount_ = 0;
     int lastError_ = 0;
