@@ -1,11 +1,15 @@
 #include "admin/AdminTool.h"
 
 #include "admin/CalculateCommand.h"
+#include "admin/CheckCommand.h"
 #include "admin/CommandOptions.h"
+#include "admin/CommandValues.h"
 #include "admin/DemoCompany.h"
 #include "admin/GoBatchScript.h"
+#include "admin/ProcedureCall.h"
 #include "admin/UsageError.h"
 #include "costing/avg/procedures/AvgProcedures.h"
+#include "costing/fifo/procedures/FifoProcedures.h"
 #include "data/ErrorLog.h"
 #include "db/DatabaseError.h"
 #include "db/ServerName.h"
@@ -13,7 +17,6 @@
 #include "db/TDatabase.h"
 #include "db/TQuery.h"
 #include "db/TSQLScript.h"
-#include "db/TStoredProc.h"
 #include "db/embedded/EmbeddedServer.h"
 #include "db/schema/SchemaInstaller.h"
 
@@ -26,77 +29,6 @@ namespace {
 const QString adminAlias = QStringLiteral("STOCKCOST_ADMIN");
 const QString configAlias = QStringLiteral("STOCKCOST_ADMIN_CONFIG");
 const QString masterAlias = QStringLiteral("STOCKCOST_ADMIN_MASTER");
-
-QString formatValue(const QVariant& value) {
-    if (!value.isValid() || value.isNull())
-        return QStringLiteral("NULL");
-    switch (value.typeId()) {
-    case QMetaType::QDateTime:
-        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    case QMetaType::Double:
-        return QString::number(value.toDouble(), 'g', 15);
-    default:
-        return value.toString();
-    }
-}
-
-db::DataType parseType(const QString& name) {
-    if (name == QLatin1String("integer"))
-        return db::DataType::Integer;
-    if (name == QLatin1String("string"))
-        return db::DataType::String;
-    if (name == QLatin1String("datetime"))
-        return db::DataType::DateTime;
-    throw UsageError(
-        QStringLiteral("unknown parameter type '%1' (integer, string or datetime)").arg(name));
-}
-
-// Sets a parameter from the text of the command line in the given type.
-void setTypedValue(db::TParam& param, db::DataType type, const QString& text) {
-    switch (type) {
-    case db::DataType::Integer: {
-        bool ok = false;
-        const auto value = text.toLongLong(&ok);
-        if (!ok)
-            throw UsageError(QStringLiteral("'%1' is not a whole number").arg(text));
-        param.setAsInteger(value);
-        break;
-    }
-    case db::DataType::DateTime: {
-        const auto value = db::parseSqlDateTime(text);
-        if (!value.isValid())
-            throw UsageError(
-                QStringLiteral("'%1' is not a date-time (YYYY-MM-DD[ HH:MM:SS])").arg(text));
-        param.setAsDateTime(value);
-        break;
-    }
-    default:
-        param.setAsString(text);
-        break;
-    }
-}
-
-// "TYPE:VALUE" with an explicit type; a bare value is an integer when it reads as one, a
-// date-time when it reads as one, and text otherwise.
-void setValueFromArgument(db::TParam& param, const QString& argument) {
-    const auto colon = argument.indexOf(':');
-    if (colon > 0) {
-        const auto type = argument.left(colon);
-        if (type == QLatin1String("integer") || type == QLatin1String("string") ||
-            type == QLatin1String("datetime")) {
-            setTypedValue(param, parseType(type), argument.mid(colon + 1));
-            return;
-        }
-    }
-    bool isInteger = false;
-    argument.toLongLong(&isInteger);
-    if (isInteger)
-        setTypedValue(param, db::DataType::Integer, argument);
-    else if (db::parseSqlDateTime(argument).isValid())
-        setTypedValue(param, db::DataType::DateTime, argument);
-    else
-        param.setAsString(argument);
-}
 
 QString readScriptFile(const QString& path) {
     QFile file(path);
@@ -135,8 +67,9 @@ QString AdminTool::usage() {
         "                                  naming a SQL Server and no DIR, TRQ_CONFIG there\n"
         "  create-company DB [--method N]  create a company data database (costing method N,\n"
         "                                  default 1) and register it in TRQ_CONFIG\n"
-        "  install DB                      install (or install again) the average costing's\n"
-        "                                  server procedures into the company database DB\n"
+        "  install DB                      install (or install again) the server procedures of\n"
+        "                                  both costing methods into the company database DB,\n"
+        "                                  with the FIFO tables (what they hold stays)\n"
         "  sql DB TEXT                     run a statement or batch on database DB\n"
         "  script DB FILE [--param NAME=TYPE:VALUE]... [--dry-run]\n"
         "                                  run a script file (TYPE: integer, string, datetime);\n"
@@ -145,9 +78,11 @@ QString AdminTool::usage() {
         "                                  sqlcmd does: each batch as it stands, its rows\n"
         "                                  printed; the first failing batch stops the run\n"
         "  call DB PROCEDURE [@NAME=VALUE]... [@NAME[:TYPE]]...\n"
-        "                                  call a stored procedure; @NAME=VALUE passes an input\n"
-        "                                  (VALUE may be TYPE:VALUE), a bare @NAME or\n"
-        "                                  @NAME:TYPE receives an output (string by default)\n"
+        "                                  call a stored procedure and print every output\n"
+        "                                  parameter and the return value (Result);\n"
+        "                                  @NAME=VALUE passes a value (typed as the procedure\n"
+        "                                  declares it, or TYPE:VALUE), a bare @NAME or\n"
+        "                                  @NAME:TYPE prints only the outputs so named\n"
         "  demo DB [--year Y] [--products N] [--seed S]\n"
         "                                  fill the empty company DB with a year of documents\n"
         "                                  (default: this year, 200 products, seed 1)\n"
@@ -156,6 +91,9 @@ QString AdminTool::usage() {
         "                                  method (average cost or FIFO) for year Y from\n"
         "                                  month M (default 1) through December, for one\n"
         "                                  product or all, and record the calculation date\n"
+        "  check DB --year Y               check a calculated year against the rules of the\n"
+        "                                  company's costing method (FIFO or average cost);\n"
+        "                                  prints what fails (exit 1) and the shortages\n"
         "\n"
         "The server is --server NAME, else the first line of Server.Dat, else the default.\n"
         "Server names: embedded:DIR for the embedded engine, otherwise a SQL Server name.\n");
@@ -209,6 +147,8 @@ int AdminTool::dispatch() {
         return demo(args);
     if (command == QLatin1String("calculate"))
         return calculate(args);
+    if (command == QLatin1String("check"))
+        return check(args);
     if (command == QLatin1String("help") || command == QLatin1String("--help")) {
         out_ << usage();
         return 0;
@@ -287,7 +227,11 @@ int AdminTool::install(const QStringList& args) {
                                      .arg(name)
                                      .toStdString());
     costing::installAvgProcedures(*database);
-    out_ << "installed " << costing::avgProcedureNames().join(QStringLiteral(", ")) << "\n";
+    costing::installFifoProcedures(*database);
+    out_
+        << "installed "
+        << (costing::avgProcedureNames() + costing::fifoProcedureNames()).join(QStringLiteral(", "))
+        << " and the FIFO tables\n";
     return 0;
 }
 
@@ -370,30 +314,9 @@ int AdminTool::script(const QStringList& args) {
 
 int AdminTool::call(const QStringList& args) {
     expectArguments(args, 2, "call");
+    const ProcedureCall procedure(args[1], args.mid(2));
     auto database = connect(args[0]);
-    db::TStoredProc procedure(QStringLiteral("call"), adminAlias, args[1]);
-    QStringList outputs;
-    for (qsizetype i = 2; i < args.size(); ++i) {
-        const auto& arg = args[i];
-        if (!arg.startsWith('@'))
-            throw UsageError(QStringLiteral("call: parameters start with '@', not '%1'").arg(arg));
-        const auto equals = arg.indexOf('=');
-        if (equals > 0) {
-            auto& param =
-                procedure.addParam(arg.left(equals), db::DataType::Unknown, db::ParamKind::Input);
-            setValueFromArgument(param, arg.mid(equals + 1));
-        } else {
-            const auto colon = arg.indexOf(':');
-            const auto name = colon > 0 ? arg.left(colon) : arg;
-            const auto type = colon > 0 ? parseType(arg.mid(colon + 1)) : db::DataType::String;
-            procedure.addParam(name, type, db::ParamKind::Output);
-            outputs << name;
-        }
-    }
-    procedure.execProc();
-    for (const auto& name : outputs)
-        out_ << name << "=" << formatValue(procedure.paramByName(name).value()) << "\n";
-    out_ << "Result=" << procedure.paramByName(QStringLiteral("Result")).asInteger() << "\n";
+    procedure.run(adminAlias, database->connection(), out_);
     return 0;
 }
 
@@ -463,4 +386,10 @@ QString AdminTool::configurationDatabase() {
                          db::sqlResource(QStringLiteral(":/data/sql/QSysDatabases.sql")));
     databases.open();
     return databases.isEmpty() ? db::schema::configDatabaseName : QStringLiteral("TRQ_CONFIG_PMX");
+}
+
+int AdminTool::check(const QStringList& args) {
+    CheckCommand command(CheckCommand::parse(args), out_);
+    auto database = connect(command.databaseName());
+    return command.run(database->databaseName());
 }

@@ -31,6 +31,7 @@ private:
     int call(const QStringList& args);
     int demo(const QStringList& args);
     int calculate(const QStringList& args);
+    int check(const QStringList& args);
 
     QString serverName() const;
     // A connection to a database of the chosen server, with the suite's login, under that

@@ -7,7 +7,9 @@
 #include "costing/CalculationYear.h"
 #include "costing/ProcedureCheck.h"
 #include "costing/ProductLookup.h"
+#include "costing/YearRun.h"
 #include "costing/avg/AvgMonthRun.h"
+#include "costing/avg/UncalculatedMonths.h"
 #include "db/LockWaitListener.h"
 #include "db/TQuery.h"
 #include "db/TStoredProc.h"
@@ -95,8 +97,9 @@ int CalculateCommand::run(const QString& databaseName) {
                                                     std::chrono::milliseconds) {
         progress.showLockWait(database, int(waited.count() / 1000));
     });
+    YearRun yearRun(databaseName, progress);
     try {
-        calculate(databaseName, progress);
+        calculate(databaseName, progress, yearRun);
     } catch (...) {
         // The error is reported on a line of its own.
         progress.finish();
@@ -115,21 +118,36 @@ int CalculateCommand::run(const QString& databaseName) {
                 .arg(failures_.empty()
                          ? QString()
                          : QStringLiteral("; %1 procedure calls failed").arg(failures_.size()));
+    for (const int month : yearRun.repeatedFrom())
+        out_ << QStringLiteral("  months %1 to 12 again: a work order's cost changed after its "
+                               "finished goods were taken into stock\n")
+                    .arg(month);
     out_.flush();
-    if (failures_.empty())
-        return 0;
-    err_ << QStringLiteral("%1: %2 procedure calls failed (also written to the error log):\n")
-                .arg(options_.database)
-                .arg(failures_.size());
-    for (const auto& failure : failures_)
-        err_ << "  " << failure.text() << "\n";
+    int status = 0;
+    if (!yearRun.unsettledWorkOrders().isEmpty()) {
+        err_ << QStringLiteral("%1: the costs of work orders %2 still changed after %3 passes; "
+                               "the costs of their finished goods may not be final\n")
+                    .arg(options_.database,
+                         yearRun.unsettledWorkOrders().join(QStringLiteral(", ")))
+                    .arg(YearRun::maxPasses);
+        status = 1;
+    }
+    if (!failures_.empty()) {
+        err_ << QStringLiteral("%1: %2 procedure calls failed (also written to the error log):\n")
+                    .arg(options_.database)
+                    .arg(failures_.size());
+        for (const auto& failure : failures_)
+            err_ << "  " << failure.text() << "\n";
+        status = 1;
+    }
     err_.flush();
-    return 1;
+    return status;
 }
 
-void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& progress) {
+void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& progress,
+                                 YearRun& yearRun) {
     const int method = costingMethod(databaseName);
-    checkProduct(databaseName);
+    checkProduct(databaseName, method);
 
     CalculationDate calculationDate(databaseName);
     calculationDate.addColumns();
@@ -138,33 +156,34 @@ void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& 
 
     const auto runStart = serverTime(databaseName);
     if (method == 3)
-        calculateFifo(databaseName, progress);
+        calculateFifo(databaseName, progress, yearRun);
     else
-        calculateAverageCost(databaseName, progress);
+        calculateAverageCost(databaseName, progress, yearRun);
     calculationDate.record(options_.year, runStart);
 }
 
-void CalculateCommand::calculateAverageCost(const QString& databaseName,
-                                            TerminalProgress& progress) {
+void CalculateCommand::calculateAverageCost(const QString& databaseName, TerminalProgress& progress,
+                                            YearRun& yearRun) {
     AvgMonthRun monthRun(progress, databaseName);
     monthRun.setCompanyDatabase(options_.database);
     monthRun.setProductFilter(options_.product);
-    for (int month = options_.fromMonth; month <= 12; ++month) {
+    yearRun.run(options_.year, options_.fromMonth, [&](int month) {
         progress.beginMonth(options_.year, month);
         monthRun.CalculateProdAVGMonth(options_.year, month);
-    }
+    });
 }
 
-void CalculateCommand::calculateFifo(const QString& databaseName, TerminalProgress& progress) {
+void CalculateCommand::calculateFifo(const QString& databaseName, TerminalProgress& progress,
+                                     YearRun& yearRun) {
     progress.setPhaseCount(4);
     FifoMonthRun monthRun(progress, databaseName);
     monthRun.setProductFilter(options_.product);
     monthRun.setErrorLog(errorLog_);
     monthRun.beginRun();
-    for (int month = options_.fromMonth; month <= 12; ++month) {
+    yearRun.run(options_.year, options_.fromMonth, [&](int month) {
         progress.beginMonth(options_.year, month);
         monthRun.CalculateProdFIFOMonth(options_.year, month);
-    }
+    });
     failures_ = monthRun.failures();
 }
 
@@ -186,14 +205,30 @@ int CalculateCommand::costingMethod(const QString& databaseName) {
     return method;
 }
 
-// Before anything is changed: a code that names no product would calculate nothing.
-void CalculateCommand::checkProduct(const QString& databaseName) {
-    if (options_.product.isEmpty() || ProductLookup::exists(databaseName, options_.product))
+// Before anything is changed: a code that names no product would calculate nothing, and a run
+// for one product on average-cost months never calculated for all would cost the work orders
+// from nothing.
+void CalculateCommand::checkProduct(const QString& databaseName, int method) {
+    if (options_.product.isEmpty())
         return;
-    throw std::runtime_error(QStringLiteral("%1 has no product with the code '%2'; nothing was "
-                                            "calculated")
-                                 .arg(options_.database, options_.product)
-                                 .toStdString());
+    if (!ProductLookup::exists(databaseName, options_.product))
+        throw std::runtime_error(QStringLiteral("%1 has no product with the code '%2'; nothing "
+                                                "was calculated")
+                                     .arg(options_.database, options_.product)
+                                     .toStdString());
+    if (method != 1)
+        return;
+    const auto uncalculated =
+        UncalculatedMonths::find(databaseName, options_.year, options_.fromMonth);
+    if (!uncalculated.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("%1: months %2 of %3 have never been calculated for all products, "
+                           "so the work orders a run for one product costs would get costs from "
+                           "an almost empty ledger; calculate them without --product first. "
+                           "Nothing was calculated")
+                .arg(options_.database, UncalculatedMonths::listed(uncalculated))
+                .arg(options_.year)
+                .toStdString());
 }
 
 void CalculateCommand::checkProcedures(const QString& databaseName, const QStringList& names) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 class TerminalProgress;
+class YearRun;
 
 // stockcost-admin calculate: the calculation of a year, from a start month through December,
 // without a window, as the window of the company's costing method runs it: average cost
@@ -32,6 +33,7 @@ public:
     static Options parse(const QStringList& args);
 
     // interactive: the output is a terminal, so the progress line is rewritten in place.
+    // A run whose work-order costs did not settle says so on err.
     CalculateCommand(Options options, QTextStream& out, QTextStream& err, bool interactive);
 
     const QString& databaseName() const { return options_.database; }
@@ -39,7 +41,8 @@ public:
     void setErrorLog(FifoMonthRun::ErrorLog log) { errorLog_ = std::move(log); }
 
     // Runs on the open connection with that alias. 0 when every month was calculated without
-    // a failed call, 1 when calls failed.
+    // a failed call and its costs are final; 1 when calls failed or work-order costs were still
+    // changing after the last pass.
     int run(const QString& databaseName);
 
     // Standard output is a terminal (not a file or a pipe).
@@ -47,13 +50,14 @@ public:
 
 private:
     // The checks, the months and the calculation date.
-    void calculate(const QString& databaseName, TerminalProgress& progress);
-    void calculateAverageCost(const QString& databaseName, TerminalProgress& progress);
+    void calculate(const QString& databaseName, TerminalProgress& progress, YearRun& yearRun);
+    void calculateAverageCost(const QString& databaseName, TerminalProgress& progress,
+                              YearRun& yearRun);
     // Keeps the failed calls.
-    void calculateFifo(const QString& databaseName, TerminalProgress& progress);
+    void calculateFifo(const QString& databaseName, TerminalProgress& progress, YearRun& yearRun);
     // The company's costing method, 1 or 3; any other is refused.
     int costingMethod(const QString& databaseName);
-    void checkProduct(const QString& databaseName);
+    void checkProduct(const QString& databaseName, int method);
     void checkProcedures(const QString& databaseName, const QStringList& names);
 
     Options options_;

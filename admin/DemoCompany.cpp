@@ -273,6 +273,11 @@ void DemoCompany::requireEmptyCompany() {
     year.open();
     hasAccountPeriod_ = year.fieldByName(QStringLiteral("Periods")).asInteger() != 0;
     hasCloseGlHistory_ = year.fieldByName(QStringLiteral("Closings")).asInteger() != 0;
+    db::TQuery method(QStringLiteral("QDemoMethod"), database_.databaseName(),
+                      QStringLiteral("Select CalStockMethod From Config Where Id = 1"));
+    method.open();
+    fifo_ =
+        !method.isEmpty() && method.fieldByName(QStringLiteral("CalStockMethod")).asInteger() == 3;
 }
 
 void DemoCompany::writeCompany() {
@@ -304,6 +309,8 @@ void DemoCompany::writeCompany() {
     writeSales(false);
     writeSales(true);
     writeProduction();
+    if (fifo_)
+        writeFifoReplenishment();
     writeMonthlyOnhand();
 }
 
@@ -384,6 +391,8 @@ void DemoCompany::move(const Product& product, int month, qint64 baseQuantity, F
         return;
     const auto index = static_cast<size_t>(product.id - 1);
     movement_[index][static_cast<size_t>(month)] += flow == Flow::In ? baseQuantity : -baseQuantity;
+    if (flow == Flow::Out)
+        outflow_[index][static_cast<size_t>(month)] += baseQuantity;
     moved_[index][static_cast<size_t>(month)] = true;
 }
 
@@ -520,6 +529,7 @@ void DemoCompany::writeProducts() {
         }
     }
     movement_.assign(products_.size(), {});
+    outflow_.assign(products_.size(), {});
     moved_.assign(products_.size(), {});
 
     purchased_ = makePool({Role::Trading, Role::Material});
@@ -1319,6 +1329,42 @@ DemoCompany::Output DemoCompany::writeWorkOrder(const WorkOrderPlan& plan) {
     if (output.quantity == 0)
         output.quantity = made.front().quantity;
     return output;
+}
+
+// A purchase on the first day of each month of whatever the month's issues would take beyond
+// the stock it starts with, and a few days' more; products whose index is 5 past a multiple of
+// 37 get none, so that a few products run short.
+void DemoCompany::writeFifoReplenishment() {
+    auto& headers = table("MRHD", {});
+    auto& lines = table("MRDT", {});
+    qint64 headerId = headers.rows();
+    qint64 lineId = lines.rows();
+    for (int month = 1; month <= 12; ++month) {
+        const QDate date(options_.year, month, 1);
+        bool documentWritten = false;
+        for (size_t i = 0; i < products_.size(); ++i) {
+            if (i % 37 == 5)
+                continue;
+            qint64 stock = 0;
+            for (int m = 0; m < month; ++m)
+                stock += movement_[i][static_cast<size_t>(m)];
+            const qint64 need =
+                outflow_[i][static_cast<size_t>(month)] - std::max<qint64>(0, stock);
+            if (need <= 0)
+                continue;
+            if (!documentWritten) {
+                headers.insert({++headerId, date, documentNo("MS", month, headerId - 1), "N", 0, 0,
+                                0, taxRate, "E"});
+                documentWritten = true;
+            }
+            const auto& product = products_[i];
+            const qint64 quantity = need + product.lot * 2;
+            const qint64 price = product.cost * between(95, 105) / 100;
+            lines.insert({++lineId, headerId, product.id, product.units.front().id, mainWarehouse,
+                          quantity, baht(price), baht(price * quantity), date});
+            move(product, month, quantity, Flow::In);
+        }
+    }
 }
 
 void DemoCompany::writeMonthlyOnhand() {

@@ -20,7 +20,10 @@ class TDatabase;
 // manufacturing company: products in several units, opening stock and opening cost rows, every
 // kind of receipt and issue document the costing reads, sales, and production with work-order
 // trees. About 100 document lines per product; the same options always give the same rows.
-// Everything is written in one transaction, so a failure leaves the database as it was.
+// A company that costs by FIFO (method 3) also gets, at the start of each month, purchases that
+// keep every product in stock but a few, which run short now and then; an average-cost company
+// gets none of them. Everything is written in one transaction, so a failure leaves the database
+// as it was.
 class DemoCompany {
 public:
     struct Options {
@@ -103,6 +106,7 @@ private:
     void writeTree(int month, int levels, bool first);
     Output writeWorkOrder(const WorkOrderPlan& plan);
     void writeMonthlyOnhand();
+    void writeFifoReplenishment();
 
     // How many of perYear documents fall in the month, so that the twelve months add up.
     static int monthShare(double perYear, int month);
@@ -126,6 +130,7 @@ private:
     std::mt19937_64 engine_;
     bool hasAccountPeriod_ = false;
     bool hasCloseGlHistory_ = false;
+    bool fifo_ = false;
     std::vector<std::unique_ptr<Table>> tables_;
     std::vector<Product> products_;
     Pool purchased_;
@@ -138,8 +143,10 @@ private:
     Pool sets_;
     Pool everything_;
     std::vector<qint64> purchaseReturnIds_;
-    // Base quantities per product and month, month 0 being the opening stock.
+    // Base quantities per product and month, month 0 being the opening stock, and what left
+    // the stock in each month.
     std::vector<std::array<qint64, 13>> movement_;
+    std::vector<std::array<qint64, 13>> outflow_;
     std::vector<std::array<bool, 13>> moved_;
     qint64 nextWorkOrderId_ = 1;
     int workOrderSerial_ = 0;

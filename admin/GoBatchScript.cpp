@@ -23,13 +23,20 @@ void GoBatchScript::run(db::Connection& connection, const ResultPrinter& print) 
             if (!result.columns.isEmpty())
                 print(result);
         } catch (const db::DatabaseError& error) {
-            // The batches before this one are done: say where the run stopped.
-            const auto where =
-                QStringLiteral("Error in batch %1 on line %2").arg(i + 1).arg(batch.firstLine);
+            // The batches before this one are done: say where the run stopped, on the line of
+            // the file where the server found the fault when it says which.
+            int line = batch.firstLine;
+            for (const auto& entry : error.entries()) {
+                if (entry.line > 0) {
+                    line = batch.textLine + entry.line - 1;
+                    break;
+                }
+            }
+            const auto where = QStringLiteral("Error in batch %1 on line %2").arg(i + 1).arg(line);
             if (!error.hasEntries())
                 throw db::DatabaseError(error.message() + QStringLiteral(". ") + where);
             auto entries = error.entries();
-            entries.push_back({QStringLiteral("0"), batch.firstLine, where});
+            entries.push_back({QStringLiteral("0"), line, where});
             throw db::DatabaseError(std::move(entries));
         }
     }

@@ -12,7 +12,8 @@
 // A file of batches separated by lines "Go", run the way sqlcmd runs one: each batch sent to
 // the server as it stands (no :NAME parameters, semicolons and "/" lines kept), one after
 // another, the rows a batch returns handed to the caller. The first batch that fails stops
-// the run; its error then names the batch and the line it starts on.
+// the run; its error then names the batch and the line of the fault (the line the batch starts
+// on when the server does not say).
 class GoBatchScript {
 public:
     using ResultPrinter = std::function<void(const db::ResultSet&)>;

@@ -1,5 +1,6 @@
 #include "admin/AdminTool.h"
 #include "costing/avg/procedures/AvgProcedures.h"
+#include "costing/fifo/procedures/FifoProcedures.h"
 
 #include <QCoreApplication>
 
@@ -8,6 +9,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     costing::registerAvgProcedures();
+    costing::registerFifoProcedures();
     QTextStream out(stdout);
     QTextStream err(stderr);
     auto arguments = app.arguments();

@@ -2,6 +2,7 @@
 
 #include "costing/CalculationYear.h"
 #include "costing/ProductLookup.h"
+#include "costing/YearRun.h"
 #include "data/U_DM.h"
 #include "db/LockWaitListener.h"
 #include "platform/MessageBox.h"
@@ -226,6 +227,16 @@ void CalculationWindow::showLastCalculation() {
     LastCalDate->setText(companyDatabase_ + QStringLiteral("คำนวณล่าสุด : ") +
                          CalculationDate::format(calculationDate_.last()));
     refresh();
+}
+
+void CalculationWindow::showUnsettled(const YearRun& yearRun) {
+    if (yearRun.unsettledWorkOrders().isEmpty())
+        return;
+    platform::showMessage(QStringLiteral("ต้นทุนใบสั่งผลิต %1 ยังเปลี่ยนหลังคำนวณ %2 รอบ\n\r"
+                                         "ต้นทุนสินค้าสำเร็จรูปของใบสั่งผลิตเหล่านี้อาจยังไม่ถูกต้อง")
+                              .arg(yearRun.unsettledWorkOrders().join(QStringLiteral(", ")))
+                              .arg(YearRun::maxPasses),
+                          this);
 }
 
 void CalculationWindow::BCloseClick() {

@@ -22,6 +22,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TDM;
+class YearRun;
 
 // What the two calculation windows have in common: the choice of year and start month, the
 // progress labels and bar, the two buttons and the last-run line, stacked from the top; Enter
@@ -103,6 +104,8 @@ protected:
     void showRunEnd(const QDateTime& runStart, const QString& status);
     // The last-run line after a run: the company database and the date just recorded.
     void showLastCalculation();
+    // One message naming the work orders whose cost still changed after the last pass allowed.
+    void showUnsettled(const YearRun& yearRun);
     // Lets the window repaint now.
     void refresh();
 

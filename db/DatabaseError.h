@@ -11,11 +11,13 @@ namespace db {
 
 // One entry of a server or engine error: the engine's code (an SQLSTATE for SQL Server, the
 // result code for the embedded engine, "0" for the line entry a script adds), the server's
-// native error number and its text.
+// native error number and its text; and, where the engine knows it, the line of the batch it
+// was sent that the error happened on (0 when unknown or inside a procedure it called).
 struct DatabaseErrorEntry {
     QString code;
     int nativeCode = 0;
     QString text;
+    int line = 0;
 };
 
 // The one error type of the access layer. A server error carries the list of entries the

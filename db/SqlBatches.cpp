@@ -30,11 +30,13 @@ std::vector<SqlBatch> batchesAtGo(const QString& text) {
     QStringList current;
     int codeLine = 0; // the first line of the batch that is neither blank nor a comment
     int lineNo = 0;
+    int textLine = 1;
     auto flush = [&] {
         if (codeLine > 0)
-            batches.push_back({codeLine, current.join('\n')});
+            batches.push_back({codeLine, current.join('\n'), textLine});
         current.clear();
         codeLine = 0;
+        textLine = lineNo + 1;
     };
     for (const auto& line : text.split('\n')) {
         ++lineNo;

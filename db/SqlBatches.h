@@ -10,10 +10,12 @@ namespace db {
 // A SQL text compiled into the program (a Qt resource such as ":/schema/Config.sql").
 QString sqlResource(const QString& path);
 
-// One batch of a T-SQL text and the line (counted from 1) where its first statement starts.
+// One batch of a T-SQL text, the line (counted from 1) where its first statement starts and
+// the line its text starts on (the blank and comment lines before the statement included).
 struct SqlBatch {
     int firstLine = 1;
     QString text;
+    int textLine = 1;
 };
 
 // Splits a T-SQL text into the batches between lines "Go" (any case, blanks around it).

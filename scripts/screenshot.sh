@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
 # Takes docs/window.png and docs/window-fifo.png: the average-cost and the FIFO window under
-# Xvfb on fresh demo companies, a few seconds into a run started by the daily timer. The FIFO
-# company gets the procedures of tests/fifo/RecordingFifoProcedures.sql, which record their
-# calls and take 20 ms each, so that the picture shows the run under way.
+# Xvfb on fresh demo companies, a few seconds into a run started by the daily timer.
 # Expects a build in build/default (STOCKCOST_BUILD names another).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${STOCKCOST_BUILD:-build/default}")
 docs=$PWD/docs
-fifo_procedures=$PWD/tests/fifo/RecordingFifoProcedures.sql
 admin=$build/admin/stockcost-admin
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -18,8 +15,6 @@ cd "$work"
 "$admin" demo DEMO >/dev/null
 "$admin" create-company FIFO --method 3
 "$admin" demo FIFO >/dev/null
-"$admin" script FIFO "$fifo_procedures" --go >/dev/null
-"$admin" sql FIFO "Insert Into FifoTestSettings (DelayMilliseconds) Values (20)"
 
 # COMPANY PICTURE SECONDS: the run starts 4 seconds after the window opens; the picture is
 # taken SECONDS later.

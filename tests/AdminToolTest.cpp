@@ -164,6 +164,160 @@ TEST_F(AdminTool, CallPrintsOutputsAndTheResult) {
     EXPECT_EQ(missing.err, "Could not find stored procedure 'NoSuchProcedure'.\n");
 }
 
+TEST_F(AdminTool, CallPrintsEveryOutputWithoutNamingThem) {
+    ASSERT_EQ(admin({"init", server.directory()}).exitCode, 0);
+    const auto run = onServer({"call", "TRQ_CONFIG", "MENUCAPTION", "@MENUID=1", "@USERID=2"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), "@CAPTION=คำนวณต้นทุนสินค้า\n@ACCESS_R=N\n@ADD_R=N\n"
+                                     "@MODIFY_R=N\n@DELETE_R=N\n@USERCODE=CLERK\n@SALESID=NULL\n"
+                                     "Result=0\n");
+
+    // What the procedure does not have, or lacks, the server refuses in its own words.
+    const auto unknown =
+        onServer({"call", "TRQ_CONFIG", "MENUCAPTION", "@MENUID=1", "@USERID=1", "@MENU=1"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_EQ(unknown.err, "@MENU is not a parameter for procedure MENUCAPTION.\n");
+    EXPECT_TRUE(unknown.out.isEmpty());
+    const auto missing = onServer({"call", "TRQ_CONFIG", "MENUCAPTION", "@MENUID=1"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "Procedure or function 'MENUCAPTION' expects parameter '@USERID', "
+                           "which was not supplied.\n");
+    const auto twice =
+        onServer({"call", "TRQ_CONFIG", "MENUCAPTION", "@MENUID=1", "@menuid=2", "@USERID=1"});
+    EXPECT_EQ(twice.exitCode, 2);
+    EXPECT_TRUE(twice.err.startsWith("stockcost-admin: call: @menuid is given twice"));
+}
+
+TEST_F(AdminTool, CallPassesValuesAsTheProcedureDeclaresThem) {
+    ASSERT_EQ(onServer({"sql", "master", "Create Database Work"}).exitCode, 0);
+    const auto file = writeFile(
+        "echo.sql", "Create Procedure Echo @Code VarChar(10), @Qty Decimal(10,3), @At DateTime,\n"
+                    "  @Copy VarChar(40) Output, @Total Money = 1 Output\n"
+                    "As\n"
+                    "  Set @Copy = Concat(@Code, '/', @Qty, '/', Convert(VarChar(10), @At, 120))\n"
+                    "  Set @Total = @Total + @Qty\n"
+                    "  Return Len(@Code)\n");
+    ASSERT_EQ(onServer({"script", "Work", file, "--go"}).exitCode, 0);
+    // A code keeps its leading zeros, a quantity its decimals; a value given to an output goes
+    // in and comes back.
+    const auto run = onServer(
+        {"call", "Work", "Echo", "@Code=00123", "@Qty=2.5", "@At=2024-03-05", "@Total=10"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), "@Copy=00123/2.500/2024-03-05\n@Total=12.5000\nResult=5\n");
+    const auto named =
+        onServer({"call", "Work", "Echo", "@Code=7", "@Qty=1", "@At=2024-01-01", "@total:string"});
+    EXPECT_EQ(named.out, "@Total=NULL\nResult=1\n");
+}
+
+// A procedure a site writes itself, with what a DBA puts into one, created from a file of
+// batches and called from the command line as it would be on SQL Server.
+TEST_F(AdminTool, ASitesOwnProcedureRunsFromItsText) {
+    ASSERT_EQ(onServer({"sql", "master", "Create Database Shop"}).exitCode, 0);
+    const auto file =
+        writeFile("reprice.sql", R"(-- Repricing of a shelf category, written for SQL Server.
+If Object_Id('Shelf') Is Null
+  Create Table Shelf (Code VarChar(10) Not Null Primary Key, Category Char(1) Not Null,
+    Price Money Not Null Constraint CK_Shelf_Price Check (Price >= 0))
+If Object_Id('PriceLog') Is Null
+  Create Table PriceLog (Id Int Identity(1,1) Primary Key, Code VarChar(10),
+    OldPrice Money, NewPrice Money)
+Go
+Insert Into Shelf Values ('P1', 'A', 10), ('P2', 'A', 19.99), ('P3', 'B', 5)
+Go
+If Object_Id('NewPrice') Is Not Null Drop Procedure NewPrice
+Go
+Create Procedure NewPrice
+  @Price Money,
+  @Percent Decimal(5,2),
+  @Result Money Output
+As
+  Set @Result = Round(@Price * (100 + @Percent) / 100, 2)
+Go
+If Object_Id('Reprice') Is Not Null Drop Procedure Reprice
+Go
+Create Procedure Reprice
+  @Category Char(1),
+  @Percent Decimal(5,2),
+  @Changed Int Output,
+  @Total Money Output,
+  @Message VarChar(200) Output
+As
+Begin
+  Set NoCount On
+  Declare @Changes Table (Code VarChar(10) Primary Key, OldPrice Money, NewPrice Money)
+  Declare @Code VarChar(10), @Price Money, @New Money
+
+  Declare Items Cursor Local Fast_Forward For
+    Select Code, Price From Shelf Where Category = @Category Order By Code
+  Open Items
+  Fetch Next From Items Into @Code, @Price
+  While @@Fetch_Status = 0
+  Begin
+    Exec NewPrice @Price, @Percent, @New Output
+    Insert Into @Changes (Code, OldPrice, NewPrice) Values (@Code, @Price, @New)
+    Fetch Next From Items Into @Code, @Price
+  End
+  Close Items
+  Deallocate Items
+
+  Begin Try
+    Begin Transaction
+    Insert Into PriceLog (Code, OldPrice, NewPrice)
+      Select Code, OldPrice, NewPrice From @Changes Order By Code
+    Update S Set Price = C.NewPrice From Shelf S Join @Changes C On C.Code = S.Code
+    Commit
+    Select @Changed = Count(*), @Total = Sum(NewPrice) From @Changes
+    Set @Message = 'repriced'
+    Return 0
+  End Try
+  Begin Catch
+    If @@TranCount > 0 Rollback
+    Select @Changed = 0, @Total = Null, @Message = Error_Message()
+    Return -1
+  End Catch
+End
+Go
+)");
+    const auto created = onServer({"script", "Shop", file, "--go"});
+    ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
+    EXPECT_EQ(onServer({"sql", "Shop",
+                        "Select Name From SysObjects Where xtype = 'P' "
+                        "Order By Name"})
+                  .out,
+              "Name\nNewPrice\nReprice\n");
+
+    const auto raised = onServer({"call", "Shop", "Reprice", "@Category=A", "@Percent=10"});
+    EXPECT_EQ(raised.exitCode, 0) << raised.err.toStdString();
+    EXPECT_EQ(raised.out, "@Changed=2\n@Total=32.9900\n@Message=repriced\nResult=0\n");
+
+    // A price that would go below zero: the whole change is rolled back and reported.
+    const auto refused = onServer({"call", "Shop", "Reprice", "@Category=A", "@Percent=-150"});
+    EXPECT_EQ(refused.exitCode, 0) << refused.err.toStdString();
+    EXPECT_TRUE(refused.out.startsWith("@Changed=0\n@Total=NULL\n@Message=The UPDATE statement "
+                                       "conflicted with the CHECK constraint \"CK_Shelf_Price\"."))
+        << refused.out.toStdString();
+    EXPECT_TRUE(refused.out.endsWith("\nResult=-1\n")) << refused.out.toStdString();
+
+    EXPECT_EQ(onServer({"sql", "Shop", "Select Code, Price From Shelf Order By Code"}).out,
+              "Code\tPrice\nP1\t11.0000\nP2\t21.9900\nP3\t5.0000\n");
+    EXPECT_EQ(onServer({"sql", "Shop",
+                        "Select Id, Code, OldPrice, NewPrice From PriceLog "
+                        "Order By Id"})
+                  .out,
+              "Id\tCode\tOldPrice\tNewPrice\n1\tP1\t10.0000\t11.0000\n2\tP2\t19.9900\t21.9900\n");
+}
+
+TEST_F(AdminTool, AProcedureTheEngineRefusesNamesTheLineOfTheFile) {
+    ASSERT_EQ(onServer({"sql", "master", "Create Database Work"}).exitCode, 0);
+    const auto file = writeFile("refused.sql", "Select 1\nGo\n-- the procedure\n"
+                                               "Create Procedure Refused @a Int\nAs\n"
+                                               "  Set @b = @a\n");
+    const auto run = onServer({"script", "Work", file, "--go"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Must declare the scalar variable \"@b\".\nError in batch 2 on line 6\n");
+    EXPECT_EQ(onServer({"sql", "Work", "Select Object_Id('Refused') Id"}).out, "Id\nNULL\n");
+}
+
 TEST_F(AdminTool, UsageErrorsNameTheActualFault) {
     const auto file = writeFile("s.sql", "Select 1\n");
     const std::vector<std::pair<QStringList, QString>> bad = {

@@ -81,6 +81,25 @@ protected:
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         return run.out.section('\n', 1, 1);
     }
+    // Every cost a run writes, line by line, as stockcost-admin prints them.
+    QString lineCosts() {
+        QString all;
+        for (const char* sql :
+             {"Select Id, Price From Isdt Order By Id", "Select Id, Price From Ridt Order By Id",
+              "Select Id, Price From AdjuststockDt Order By Id",
+              "Select Id, Price, CostAVG From MFGISDT Order By Id",
+              "Select Id, Price, CostAVG From MFGRIDT Order By Id",
+              "Select Id, Price From MFGFinishDt Order By Id",
+              "Select Id, CostAVG From WorkOrderHd Order By Id",
+              "Select Id, CostAVG From WorkOrderDt Order By Id",
+              "Select Product, ProductUnits, PeriodNo, BalanceYear, PurcQnty, PurcAmount, CostAvg "
+              "From ProductCostAVG Order By Product, ProductUnits, BalanceYear, PeriodNo"}) {
+            const auto run = admin({"sql", "DEMO", sql});
+            EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+            all += run.out;
+        }
+        return all;
+    }
     QString wrongAndChecked() {
         return value(wronglyPricedIssues.arg(year)) + "/" +
                (value(checkedIssues.arg(year)).toInt() > 0 ? "some" : "none");
@@ -95,13 +114,35 @@ TEST_F(AvgEndToEnd, CalculateCostsTheYearAndRecordsIt) {
     const auto run = admin({"calculate", "DEMO", "--year=2024"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
-    // Not a terminal: a line for each finished phase of each month, then the summary.
+    // Not a terminal: a line for each finished phase of each month, then the summary. On a
+    // company never calculated, the months from the first one whose finished goods took a work
+    // order's cost before it was worked out run again, and the summary says from where.
     const auto lines = run.out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 37) << run.out.toStdString();
+    ASSERT_GE(lines.size(), 37) << run.out.toStdString();
     EXPECT_TRUE(lines[0].startsWith("2024-01  phase 1/3  ")) << lines[0].toStdString();
     EXPECT_TRUE(lines[35].startsWith("2024-12  phase 3/3  ")) << lines[35].toStdString();
     EXPECT_FALSE(run.out.contains('\r'));
-    EXPECT_TRUE(lines[36].startsWith("DEMO: calculated 2024, months 1 to 12, in "));
+    qsizetype summary = 0;
+    while (summary < lines.size() && !lines[summary].startsWith("DEMO: calculated"))
+        ++summary;
+    ASSERT_LT(summary, lines.size()) << run.out.toStdString();
+    EXPECT_TRUE(lines[summary].startsWith("DEMO: calculated 2024, months 1 to 12, in "));
+    qsizetype repeatedPhases = 0;
+    for (qsizetype i = summary + 1; i < lines.size(); ++i) {
+        const QRegularExpression again(
+            QStringLiteral("^  months (\\d+) to 12 again: a work order's cost changed"));
+        const auto match = again.match(lines[i]);
+        ASSERT_TRUE(match.hasMatch()) << lines[i].toStdString();
+        repeatedPhases += 3 * (13 - match.captured(1).toInt());
+    }
+    EXPECT_EQ(summary, 36 + repeatedPhases) << run.out.toStdString();
+
+    // The costs were final: a second run repeats nothing and changes no line.
+    const auto costsBefore = lineCosts();
+    const auto rerun = admin({"calculate", "DEMO", "--year=2024"});
+    ASSERT_EQ(rerun.exitCode, 0) << rerun.err.toStdString();
+    EXPECT_EQ(rerun.out.split('\n', Qt::SkipEmptyParts).size(), 37) << rerun.out.toStdString();
+    EXPECT_EQ(lineCosts(), costsBefore);
 
     EXPECT_EQ(wrongAndChecked(), "0/some");
     EXPECT_EQ(value("Select CalculateCostLastYear From Config"), "2024");
@@ -111,6 +152,18 @@ TEST_F(AvgEndToEnd, CalculateCostsTheYearAndRecordsIt) {
 }
 
 TEST_F(AvgEndToEnd, RefusalsAndFailuresExitWithTheirError) {
+    // A run for one product on a year never calculated for all products would cost every
+    // work order from an almost empty ledger.
+    const QString code = value("Select Min(Code) From Product");
+    const QString ledgerBefore = value("Select Count(*) From ProductCostAVG");
+    const auto uncalculated = admin({"calculate", "DEMO", "--year", "2024", "--product", code});
+    EXPECT_EQ(uncalculated.exitCode, 1);
+    EXPECT_TRUE(uncalculated.err.contains("months 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 of 2024 "
+                                          "have never been calculated for all products"))
+        << uncalculated.err.toStdString();
+    EXPECT_EQ(value("Select Count(*) From ProductCostAVG"), ledgerBefore);
+    EXPECT_EQ(value("Select Count(*) From WorkOrderHd Where CostAVG Is Not Null"), "0");
+
     const auto usage = admin({"calculate", "DEMO", "--from-month", "13"});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_EQ(admin({"calculate", "DEMO"}).exitCode, 2) << "the year is required";

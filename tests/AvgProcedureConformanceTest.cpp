@@ -1,4 +1,4 @@
-// The average costing's server procedures held to the cases of tests/conformance/*.json: the
+// The server procedures of both costing methods held to the cases of tests/conformance/*.json: the
 // rows a case starts from, the procedure calls, and the rows the calls must leave. Every case
 // runs on the embedded engine, and on SQL Server when STOCKCOST_TEST_MSSQL holds an ODBC
 // connection string (in a database made for the run and dropped after it).
@@ -21,6 +21,7 @@
 #include "TempServer.h"
 
 #include "costing/avg/procedures/AvgProcedures.h"
+#include "costing/fifo/procedures/FifoProcedures.h"
 #include "db/DatabaseError.h"
 #include "db/SqlBatches.h"
 #include "db/TDatabase.h"
@@ -248,8 +249,9 @@ QString tableText(QStringList rows) {
 
 // ---- the databases the cases run in --------------------------------------------------------
 
-// A company database on one engine: the company tables, the average costing's procedures as
-// the installer puts them there, and the NegativeProbe table with its triggers.
+// A company database on one engine: the company tables, the procedures and tables of both
+// costing methods as the installer puts them there, and the NegativeProbe table with its
+// triggers.
 class CaseDatabase {
 public:
     explicit CaseDatabase(const QString& alias) : database_(alias) {}
@@ -268,6 +270,7 @@ protected:
         db::executeBatches(database_.databaseName(),
                            db::sqlResource(QStringLiteral(":/schema/CompanyDatabase.sql")));
         costing::installAvgProcedures(database_);
+        costing::installFifoProcedures(database_);
         connection().execute(
             QStringLiteral("Create Table NegativeProbe (Kind Char(1) Not Null, Line Int Not Null, "
                            "Negative Char(1) Null, Primary Key (Kind, Line))"),
@@ -402,6 +405,9 @@ QVariant callProcedure(db::Connection& connection, const QJsonArray& call) {
         {QStringLiteral("CALCULATE_AVG2ByProdAndMonth"), {"@Year", "@ProdCode", "@Month"}},
         {QStringLiteral("CALCULATE_WorkOrderAVG"), {"@WorkNo"}},
         {QStringLiteral("SeekMasterWorkOrder"), {"@WorkOrderNo"}},
+        {QStringLiteral("Calculate_FIFO1"), {"@Year", "@Month", "@PId"}},
+        {QStringLiteral("Calculate_FIFO2"), {"@Year", "@Month", "@PId"}},
+        {QStringLiteral("CALCULATE_WorkOrderFIFO"), {"@WorkNo"}},
     };
     const QString procedure = call.first().toString();
     const QStringList names = parameters.value(procedure);

@@ -4,6 +4,7 @@
 #include "TempServer.h"
 
 #include "costing/avg/procedures/AvgProcedures.h"
+#include "costing/fifo/procedures/FifoProcedures.h"
 #include "db/SqlBatches.h"
 #include "db/TDatabase.h"
 #include "db/embedded/EmbeddedConnection.h"
@@ -61,7 +62,9 @@ TEST_F(AvgProceduresInstallTest, AdminInstallPutsBackAMissingProcedureAndCanRunA
     EXPECT_EQ(admin({QStringLiteral("install"), QStringLiteral("Acme")}), 0);
     EXPECT_TRUE(installedProcedures().contains(QStringLiteral("CALCULATE_AVG2ByProdAndMonth")));
     EXPECT_EQ(admin({QStringLiteral("install"), QStringLiteral("Acme")}), 0);
-    EXPECT_EQ(installedProcedures().size(), costing::avgProcedureNames().size() + 1); // ServerTime
+    EXPECT_EQ(installedProcedures().size(),
+              costing::avgProcedureNames().size() + costing::fifoProcedureNames().size() +
+                  1); // ServerTime
 
     EXPECT_EQ(admin({QStringLiteral("install"), QStringLiteral("NoSuchCompany")}), 1);
     EXPECT_EQ(admin({QStringLiteral("install")}), 2);

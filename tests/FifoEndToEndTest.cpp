@@ -1,7 +1,8 @@
-// The real programs on a FIFO demo company: stockcost-admin calculate as cron runs it, with its
-// refusal, its failed calls and their exit status, and stockcost's FIFO window calculating by
-// itself at its daily time.
-#include "FifoTestCompany.h"
+// The real programs on a FIFO demo company with the FIFO costing procedures create-company
+// installs: stockcost-admin calculate as cron runs it and check after it, the refusal of a
+// company that lacks a procedure, and stockcost's FIFO window calculating by itself at its
+// daily time. Failed calls and their exit status come from the stand-ins that fail on request.
+#include "FifoRunTestCompany.h"
 #include "TempServer.h"
 #include "db/TDatabase.h"
 
@@ -55,14 +56,18 @@ protected:
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         return run.out.section('\n', 1, 1);
     }
+    // The months of the year the FIFO costing has balances for, in order ("5 6 7").
     QString calculatedMonths() {
-        const auto run = admin({"sql", "DEMO", FifoTestCompany::calculatedMonthsSql(year)});
+        const auto run = admin({"sql", "DEMO",
+                                QString("Select Distinct PeriodNo From FifoMonthBalance Where "
+                                        "BalanceYear = %1 And PeriodNo > 0 Order By PeriodNo")
+                                    .arg(year)});
         return run.out.split('\n', Qt::SkipEmptyParts).mid(1).join(' ');
     }
-    void installFifoProcedures() {
+    void installRecordingProcedures() {
         db::TDatabase connection("FIFOENDTOEND");
         connection.params() = server.connectionParams("DEMO");
-        FifoTestCompany::installFifoProcedures("FIFOENDTOEND");
+        FifoRunTestCompany::installFifoProcedures("FIFOENDTOEND");
     }
 
     TempServer server;
@@ -71,31 +76,36 @@ protected:
 };
 
 TEST_F(FifoEndToEnd, CalculateCostsAFifoCompanyAndRecordsIt) {
-    installFifoProcedures();
     const auto run = admin({"calculate", "DEMO", "--year=2024"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     // Not a terminal: a line for each of the four phases of each month, then the summary.
     const auto lines = run.out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 49) << run.out.toStdString();
+    // Months gone through again, when a work order was costed after its goods were taken into
+    // stock, add their lines before the summary.
+    ASSERT_GE(lines.size(), 49) << run.out.toStdString();
     EXPECT_TRUE(lines[0].startsWith("2024-01  phase 1/4  ")) << lines[0].toStdString();
     EXPECT_TRUE(lines[2].startsWith("2024-01  phase 3/4  ")) << lines[2].toStdString();
     EXPECT_TRUE(lines[47].startsWith("2024-12  phase 4/4  ")) << lines[47].toStdString();
-    EXPECT_TRUE(lines[48].startsWith("DEMO: calculated 2024, months 1 to 12, in "));
-    EXPECT_FALSE(lines[48].contains("failed"));
+    const auto summary = lines.filter("DEMO: calculated 2024, months 1 to 12, in ");
+    ASSERT_EQ(summary.size(), 1) << run.out.toStdString();
+    EXPECT_FALSE(summary[0].contains("failed"));
 
     EXPECT_EQ(calculatedMonths(), "1 2 3 4 5 6 7 8 9 10 11 12");
     EXPECT_EQ(value("Select CalculateCostLastYear From Config"), "2024");
+    // What the run left holds to the rules of FIFO costing.
+    const auto check = admin({"check", "DEMO", "--year", "2024"});
+    EXPECT_EQ(check.exitCode, 0) << check.out.toStdString();
 }
 
 TEST_F(FifoEndToEnd, MissingProceduresAndFailedCallsExitWithOne) {
+    ASSERT_EQ(admin({"sql", "DEMO", "Drop Procedure Calculate_FIFO2"}).exitCode, 0);
     const auto missing = admin({"calculate", "DEMO", "--year", "2024"});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "DEMO lacks the procedures Calculate_FIFO1, Calculate_FIFO2, "
-                           "CALCULATE_WorkOrderFIFO (stockcost-admin install)\n");
+    EXPECT_EQ(missing.err, "DEMO lacks the procedures Calculate_FIFO2 (stockcost-admin install)\n");
     EXPECT_EQ(value("Select IsNull(CalculateCostLastYear, 0) From Config"), "0");
 
-    installFifoProcedures();
+    installRecordingProcedures();
     const auto failing = value("Select Id From Product Where Code = 'P00001'");
     ASSERT_EQ(admin({"sql", "DEMO",
                      "Insert Into FifoTestFailures (Name, PId) Values ('Calculate_FIFO2', " +
@@ -133,7 +143,6 @@ protected:
 };
 
 TEST_F(FifoEndToEndThisYear, TheWindowCalculatesAtItsDailyTime) {
-    installFifoProcedures();
     QFile serverDat(QDir(work.path()).filePath("Server.Dat"));
     ASSERT_TRUE(serverDat.open(QIODevice::WriteOnly));
     serverDat.write(server.serverName().toUtf8() + "\n");

@@ -2,7 +2,7 @@
 // which products and root work orders a month lists, the order of the calls, what each phase
 // shows, a failing call, a stop and a list that cannot be read.
 #include "costing/fifo/FifoMonthRun.h"
-#include "FifoTestCompany.h"
+#include "FifoRunTestCompany.h"
 #include "RecordedProgress.h"
 #include "db/DatabaseError.h"
 
@@ -20,13 +20,13 @@ const QString phase4 = "สถานะ : กำลังคำนวณต้�
 } // namespace
 
 // On the embedded engine, and on SQL Server when STOCKCOST_TEST_MSSQL names one.
-class FifoMonthRunTest : public ::testing::TestWithParam<FifoTestCompany::Engine> {
+class FifoMonthRunTest : public ::testing::TestWithParam<FifoRunTestCompany::Engine> {
 protected:
     void SetUp() override {
-        if (GetParam() == FifoTestCompany::Engine::SqlServer && !MssqlTestDatabase::configured())
+        if (GetParam() == FifoRunTestCompany::Engine::SqlServer && !MssqlTestDatabase::configured())
             GTEST_SKIP() << "STOCKCOST_TEST_MSSQL is not set";
-        company = std::make_unique<FifoTestCompany>(QStringLiteral("FIFORUN"),
-                                                    FifoTestCompany::Data::Empty, GetParam());
+        company = std::make_unique<FifoRunTestCompany>(QStringLiteral("FIFORUN"),
+                                                    FifoRunTestCompany::Data::Empty, GetParam());
     }
 
     void run(int month, const QString& filter = {}) {
@@ -80,7 +80,7 @@ protected:
                           .arg(number, master, workDate, finishDate, closeDate, delflag));
     }
 
-    std::unique_ptr<FifoTestCompany> company;
+    std::unique_ptr<FifoRunTestCompany> company;
     RecordedProgress progress;
     std::vector<FifoMonthRun::Failure> failures;
     QStringList logged;
@@ -257,6 +257,6 @@ TEST_P(FifoMonthRunTest, AListThatCannotBeReadEndsTheRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Embedded, FifoMonthRunTest,
-                         ::testing::Values(FifoTestCompany::Engine::Embedded));
+                         ::testing::Values(FifoRunTestCompany::Engine::Embedded));
 INSTANTIATE_TEST_SUITE_P(SqlServer, FifoMonthRunTest,
-                         ::testing::Values(FifoTestCompany::Engine::SqlServer));
+                         ::testing::Values(FifoRunTestCompany::Engine::SqlServer));

@@ -201,12 +201,27 @@ TEST_F(FrCalculateAvgTest, ARunFromALaterMonthLeavesTheEarlierMonths) {
 }
 
 TEST_F(FrCalculateAvgTest, AFilteredRunCalculatesItsProductOnly) {
+    open().BCalculate->click();
+    company.exec("Update Isdt Set Price = 5.55");
+    company.exec("Update MFGFinishDt Set Price = 5.55");
     auto& window = open("A001");
     window.BCalculate->click();
     EXPECT_DOUBLE_EQ(price("Isdt", 1), 72.0);
-    EXPECT_DOUBLE_EQ(price("Isdt", 4), 0.0);
-    EXPECT_DOUBLE_EQ(price("MFGFinishDt", 1), 1.11);
+    EXPECT_DOUBLE_EQ(price("Isdt", 4), 5.55);
+    EXPECT_DOUBLE_EQ(price("MFGFinishDt", 1), 5.55);
     EXPECT_EQ(window.LStatus->text(), doneStatus);
+}
+
+TEST_F(FrCalculateAvgTest, AFilteredRunOnMonthsNeverCalculatedForAllIsRefused) {
+    auto& window = open("A001");
+    StderrCapture captured;
+    window.BCalculate->click();
+    EXPECT_EQ(captured.text(), "stockcost: message: ปี 2024 เดือน 1 ยังไม่เคยคำนวณทุกสินค้า\n\r"
+                               "กรุณาคำนวณทุกสินค้าก่อน แล้วจึงคำนวณเฉพาะสินค้า\n");
+    EXPECT_FALSE(calculationRecorded());
+    EXPECT_DOUBLE_EQ(price("Isdt", 1), 0.0);
+    EXPECT_EQ(company.count("Select Count(*) From ProductCostAVG"), 1) << "the ledger is as it was";
+    EXPECT_TRUE(inputEnabled(window));
 }
 
 TEST_F(FrCalculateAvgTest, MissingProceduresAreNamedAndNothingIsCalculated) {
@@ -362,6 +377,9 @@ TEST_F(FrCalculateAvgTest, AYearOrAProductThatCannotBeCalculatedIsRefusedBeforeA
         << "the ledger is as it was";
 
     // A code written as the server compares codes (other case, trailing blanks) is known.
+    open().BCalculate->click();
+    forgetCalculation();
+    company.exec("Update Isdt Set Price = 0");
     auto& lowerCase = open("a001 ");
     lowerCase.BCalculate->click();
     EXPECT_TRUE(calculationRecorded());

@@ -2,10 +2,10 @@
 // prepares, the month list after the closed months, full and partial runs, a closed year, a
 // product filter, missing procedures, a failing call, the daily run, the labels of each phase,
 // a failed run and closing the window during a run. What a run calculated is read through
-// FifoTestCompany::calculatedMonths(); the tests of what the window calls and in which order
+// FifoRunTestCompany::calculatedMonths(); the tests of what the window calls and in which order
 // (phases, product filter, failing call, labels, closing) read the calls that the stand-in
 // procedures record.
-#include "FifoTestCompany.h"
+#include "FifoRunTestCompany.h"
 #include "StderrCapture.h"
 #include "costing/fifo/Fr_Calculate_FIFO.h"
 #include "data/Dm_Config.h"
@@ -81,9 +81,9 @@ protected:
         file.write(company.server().serverName().toUtf8() + "\n");
         file.close();
         QDir::setCurrent(work.path());
-        dm.setCompanyDatabase(FifoTestCompany::database);
+        dm.setCompanyDatabase(FifoRunTestCompany::database);
         dm.DMdata.open();
-        dmConfig.GetCompanyConfig(FifoTestCompany::database);
+        dmConfig.GetCompanyConfig(FifoRunTestCompany::database);
     }
     void TearDown() override {
         windows.clear();
@@ -91,7 +91,7 @@ protected:
     }
 
     TFrCalculate_FIFO& open(const QString& argument7 = {}) {
-        auto window = std::make_unique<TFrCalculate_FIFO>(dm, dmConfig, FifoTestCompany::database);
+        auto window = std::make_unique<TFrCalculate_FIFO>(dm, dmConfig, FifoRunTestCompany::database);
         window->setClock([this] { return now; });
         if (argument7.contains(':'))
             window->AutoRunTime = argument7;
@@ -123,7 +123,7 @@ protected:
                window.BCalculate->isEnabled() && window.BClose->isEnabled();
     }
 
-    FifoTestCompany company{QStringLiteral("FIFOWINDOW"), FifoTestCompany::Data::DemoYear};
+    FifoRunTestCompany company{QStringLiteral("FIFOWINDOW"), FifoRunTestCompany::Data::DemoYear};
     QTemporaryDir work;
     QString previousDir;
     TDM dm;

@@ -1,4 +1,5 @@
 #include "costing/avg/procedures/AvgProcedures.h"
+#include "costing/fifo/procedures/FifoProcedures.h"
 #include "errors/StockcostApplication.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     errors::StockcostApplication app(argc, argv);
     app.setExceptionHandler([](const QString& message) { ADD_FAILURE() << message.toStdString(); });
     costing::registerAvgProcedures();
+    costing::registerFifoProcedures();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

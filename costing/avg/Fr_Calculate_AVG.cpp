@@ -1,7 +1,9 @@
 #include "costing/avg/Fr_Calculate_AVG.h"
 
 #include "costing/ProcedureCheck.h"
+#include "costing/YearRun.h"
 #include "costing/avg/AvgSql.h"
+#include "costing/avg/UncalculatedMonths.h"
 #include "data/U_DM.h"
 #include "platform/MessageBox.h"
 
@@ -61,6 +63,14 @@ void TFrCalculate_AVG::BCalculateClick() {
     const auto year = yearToCalculate();
     if (!year)
         return;
+    const int startMonth = PeriodNo->currentText().trimmed().toInt();
+    if (!ProductFilter.isEmpty()) {
+        const auto uncalculated = UncalculatedMonths::find(dataAlias, *year, startMonth);
+        if (!uncalculated.isEmpty()) {
+            platform::showMessage(UncalculatedMonths::refusal(*year, uncalculated), this);
+            return;
+        }
+    }
     runGuarded([&] {
         runStart_ = dm_.GetServerTime();
         LDate->setText(runStartLabel + dm_.GetServerTime().toString(QStringLiteral("HH:mm:ss")));
@@ -73,13 +83,13 @@ void TFrCalculate_AVG::BCalculateClick() {
             return;
         }
 
-        const int startMonth = PeriodNo->currentText().trimmed().toInt();
-        for (int month = startMonth; month <= 12; ++month)
-            CalculateProdAVGMonth(*year, month);
+        YearRun yearRun(dataAlias, *progress_);
+        yearRun.run(*year, startMonth, [&](int month) { CalculateProdAVGMonth(*year, month); });
         showRunEnd(runStart_, doneStatus);
 
         calculationDate_.record(*year, runStart_);
         showLastCalculation();
+        showUnsettled(yearRun);
     });
 }
 

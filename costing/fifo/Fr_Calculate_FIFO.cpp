@@ -2,6 +2,7 @@
 
 #include "costing/CostingSql.h"
 #include "costing/ProcedureCheck.h"
+#include "costing/YearRun.h"
 #include "data/Dm_Config.h"
 #include "data/U_DM.h"
 #include "platform/MessageBox.h"
@@ -121,16 +122,22 @@ void TFrCalculate_FIFO::BCalculateClick() {
             // attempt is recorded all the same.
             const auto startMonth = PeriodNo->currentText().trimmed();
             if (startMonth != cannotCalculate.trimmed()) {
-                for (int month = startMonth.toInt(); month <= 12; ++month)
-                    CalculateProdFIFOMonth(*year, month);
+                YearRun yearRun(dataAlias, *progress_);
+                yearRun.run(*year, startMonth.toInt(), [&](int month) {
+                    if (!monthRun_->stopped())
+                        CalculateProdFIFOMonth(*year, month);
+                });
                 // Stopped by closing the window: the months were not all calculated.
                 if (monthRun_->stopped())
                     return;
                 showRunEnd(runStart_, endStatus());
+                calculationDate_.record(*year, runStart_);
+                showLastCalculation();
+                showUnsettled(yearRun);
+            } else {
+                calculationDate_.record(*year, runStart_);
+                showLastCalculation();
             }
-
-            calculationDate_.record(*year, runStart_);
-            showLastCalculation();
             if (!failures().empty())
                 platform::showMessage(failureMessage(), this);
         });

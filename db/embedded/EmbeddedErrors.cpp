@@ -54,6 +54,12 @@ QString unquoted(QString name) {
     return name;
 }
 
+// A table as SQL Server's messages name it: a table variable's table ("@T#Proc#2", one per
+// variable and call level) by the variable.
+QString shownTable(const QString& name) {
+    return name.startsWith('@') ? name.section('#', 0, 0) : name;
+}
+
 // "T.a, T.b" of a UNIQUE failure: the table and its columns.
 bool splitColumns(const QString& list, QString& table, QStringList& columns) {
     for (const QString& item : list.split(QStringLiteral(", "))) {
@@ -77,7 +83,7 @@ QString primaryKeyName(sqlite3* database, const QString& table) {
         if (match.hasMatch())
             return unquoted(match.captured(1));
     }
-    return QStringLiteral("PK_") + table;
+    return QStringLiteral("PK_") + shownTable(table);
 }
 
 DatabaseError duplicateKey(sqlite3* database, bool primaryKey, const QString& detail) {
@@ -93,7 +99,7 @@ DatabaseError duplicateKey(sqlite3* database, bool primaryKey, const QString& de
                                     QStringLiteral("Violation of PRIMARY KEY constraint '%1'. "
                                                    "Cannot insert duplicate key in object "
                                                    "'dbo.%2'.")
-                                        .arg(primaryKeyName(database, table), table));
+                                        .arg(primaryKeyName(database, table), shownTable(table)));
 
     // Find the unique index over exactly these columns to name it as SQL Server would.
     const auto indexes = readRows(
@@ -110,22 +116,23 @@ DatabaseError duplicateKey(sqlite3* database, bool primaryKey, const QString& de
                                         QStringLiteral("Violation of UNIQUE KEY constraint "
                                                        "'UQ_%1'. Cannot insert duplicate key in "
                                                        "object 'dbo.%1'.")
-                                            .arg(table));
+                                            .arg(shownTable(table)));
         return EmbeddedErrors::make(QStringLiteral("23000"), 2601,
                                     QStringLiteral("Cannot insert duplicate key row in object "
                                                    "'dbo.%1' with unique index '%2'.")
-                                        .arg(table, index.value(0)));
+                                        .arg(shownTable(table), index.value(0)));
     }
     return EmbeddedErrors::make(QStringLiteral("23000"), 2601,
                                 QStringLiteral("Cannot insert duplicate key row in object "
                                                "'dbo.%1' with unique index 'UQ_%1'.")
-                                    .arg(table));
+                                    .arg(shownTable(table)));
 }
 
 // The statement's verb and the table it changes: "INSERT", "T" of INSERT INTO main."T" ...
 std::pair<QString, QString> changedTable(const QByteArray& sql) {
     static const QRegularExpression target(
-        QStringLiteral(R"re((INSERT\s+INTO|UPDATE|DELETE\s+FROM)\s+(?:main\.|temp\.)?"((?:[^"]|"")+)")re"),
+        QStringLiteral(
+            R"re((INSERT\s+INTO|UPDATE|DELETE\s+FROM)\s+(?:main\.|temp\.)?"((?:[^"]|"")+)")re"),
         QRegularExpression::CaseInsensitiveOption);
     const auto match = target.match(QString::fromUtf8(sql));
     if (!match.hasMatch())
@@ -141,9 +148,9 @@ QString constraintName(sqlite3* database, const QString& table, const QString& p
         database, "SELECT sql FROM main.sqlite_schema WHERE type = 'table' AND name = ?1", table);
     if (rows.isEmpty())
         return QString();
-    const QRegularExpression named(QStringLiteral(R"re(CONSTRAINT\s+"((?:[^"]|"")+)"\s+(?:%1))re")
-                                       .arg(pattern),
-                                   QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression named(
+        QStringLiteral(R"re(CONSTRAINT\s+"((?:[^"]|"")+)"\s+(?:%1))re").arg(pattern),
+        QRegularExpression::CaseInsensitiveOption);
     return named.match(rows.first().value(0)).captured(1);
 }
 
@@ -152,8 +159,9 @@ QString constraintName(sqlite3* database, const QString& table, const QString& p
 DatabaseError foreignKeyError(sqlite3* database, const QByteArray& sql) {
     const auto [verb, table] = changedTable(sql);
     const QString databaseName = databaseNameOf(database);
-    const auto keys = readRows(database, "SELECT \"table\", \"from\", \"to\" FROM "
-                                         "pragma_foreign_key_list(?1)",
+    const auto keys = readRows(database,
+                               "SELECT \"table\", \"from\", \"to\" FROM "
+                               "pragma_foreign_key_list(?1)",
                                table);
     if (verb != QLatin1String("DELETE") && !keys.isEmpty()) {
         QString name = constraintName(database, table, QStringLiteral("FOREIGN\\s+KEY|REFERENCES"));
@@ -167,11 +175,11 @@ DatabaseError foreignKeyError(sqlite3* database, const QByteArray& sql) {
                 .arg(verb, name, databaseName, keys.first().value(0), keys.first().value(2)));
     }
     // A parent row: the first table whose key names this one.
-    for (const auto& child : readRows(database,
-                                      "SELECT name FROM main.sqlite_schema WHERE type = 'table'",
-                                      QString())) {
-        for (const auto& key : readRows(database, "SELECT \"table\", \"from\" FROM "
-                                                  "pragma_foreign_key_list(?1)",
+    for (const auto& child : readRows(
+             database, "SELECT name FROM main.sqlite_schema WHERE type = 'table'", QString())) {
+        for (const auto& key : readRows(database,
+                                        "SELECT \"table\", \"from\" FROM "
+                                        "pragma_foreign_key_list(?1)",
                                         child.value(0))) {
             if (key.value(0).compare(table, Qt::CaseInsensitive) != 0)
                 continue;
@@ -225,11 +233,16 @@ DatabaseError EmbeddedErrors::fromSqlite(sqlite3* database, int extendedCode,
             const QString detail = after("NOT NULL constraint failed: ");
             const QString verb = verbOf(sql) == QLatin1String("UPDATE") ? QStringLiteral("UPDATE")
                                                                         : QStringLiteral("INSERT");
+            const QString table = detail.section('.', 0, 0);
+            // A table variable is named as it is written, without database and schema.
+            const QString where =
+                table.startsWith('@')
+                    ? shownTable(table)
+                    : QStringLiteral("%1.dbo.%2").arg(databaseNameOf(database), table);
             return make(QStringLiteral("23000"), 515,
                         QStringLiteral("Cannot insert the value NULL into column '%1', table "
-                                       "'%2.dbo.%3'; column does not allow nulls. %4 fails.")
-                            .arg(detail.section('.', 1), databaseNameOf(database),
-                                 detail.section('.', 0, 0), verb));
+                                       "'%2'; column does not allow nulls. %3 fails.")
+                            .arg(detail.section('.', 1), where, verb));
         }
         break;
     case SQLITE_CONSTRAINT_PRIMARYKEY:

@@ -37,9 +37,11 @@ Begin
     And PurcQnty > 0 And PurcAmount > 0;
 
   -- รับคืน: customer returns at the return unit cost. The cost is taken from the latest year in
-  -- which the line's unit has a non-zero average, over the product's rows whose period key
-  -- (four-digit year, two-digit month) is at most the return's, the keys compared as text part
-  -- by part; A / Q to six decimals, then held as money.
+  -- which the line's unit has a non-zero average up to the return's month, over the product's
+  -- rows whose period key (four-digit year, two-digit month) is at most the return's, the keys
+  -- compared as text part by part; A / Q to six decimals, then held as money. Rows after the
+  -- return's month do not choose the year: they are what an earlier run left (this run has not
+  -- reached them yet) or belong to a later year, and would make the cost depend on them.
   Insert Into @Returns (ProductUnits, PeriodNo, BalanceYear, Qnty, Amount)
   Select R.ProductUnits, R.PeriodNo, R.BalanceYear, R.Qnty, Convert(Money, R.Qnty * R.Cost)
   From (
@@ -54,7 +56,10 @@ Begin
          From ProductCostAVG A
          Where A.Product = @Prod
            And A.BalanceYear = (Select Max(Y.BalanceYear) From ProductCostAVG Y
-                                Where Y.ProductUnits = L.ProductUnits And Y.CostAvg <> 0)
+                                Where Y.ProductUnits = L.ProductUnits And Y.CostAvg <> 0
+                                  And (Y.BalanceYear < Year(H.SRDATE)
+                                       Or (Y.BalanceYear = Year(H.SRDATE)
+                                           And Y.PeriodNo <= Month(H.SRDATE))))
            And (Convert(Char(4), A.BalanceYear) < Convert(Char(4), Year(H.SRDATE))
                 Or (Convert(Char(4), A.BalanceYear) = Convert(Char(4), Year(H.SRDATE))
                     And Right(Convert(VarChar(3), 100 + A.PeriodNo), 2)

@@ -106,6 +106,14 @@ int TableInfo::identityColumn() const {
     return -1;
 }
 
+QString TableInfo::catalogName() const {
+    // sqlName is schema."name" with quotes in the name doubled.
+    const qsizetype dot = sqlName.indexOf(QLatin1String(".\""));
+    if (dot < 0 || !sqlName.endsWith('"'))
+        return name;
+    return sqlName.mid(dot + 2).chopped(1).replace(QLatin1String("\"\""), QLatin1String("\""));
+}
+
 Catalog::Catalog(sqlite3* database) : database_(database) {}
 
 void Catalog::prepare() {

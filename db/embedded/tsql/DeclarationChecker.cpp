@@ -14,6 +14,57 @@ namespace {
 
 } // namespace
 
+void DeclarationChecker::checkOption(const SetOptionStatement& statement) {
+    static const QStringList accepted = {"NOCOUNT",
+                                         "XACT_ABORT",
+                                         "IDENTITY_INSERT",
+                                         "ANSI_NULLS",
+                                         "QUOTED_IDENTIFIER",
+                                         "ANSI_WARNINGS",
+                                         "ARITHABORT",
+                                         "ANSI_PADDING",
+                                         "ANSI_NULL_DFLT_ON",
+                                         "CONCAT_NULL_YIELDS_NULL",
+                                         "NUMERIC_ROUNDABORT",
+                                         "IMPLICIT_TRANSACTIONS",
+                                         "DATEFORMAT",
+                                         "DATEFIRST",
+                                         "LANGUAGE",
+                                         "LOCK_TIMEOUT",
+                                         "TRANSACTION",
+                                         "DEADLOCK_PRIORITY",
+                                         "STATISTICS",
+                                         "TEXTSIZE",
+                                         "ROWCOUNT",
+                                         "NOEXEC",
+                                         "CURSOR_CLOSE_ON_COMMIT",
+                                         "ANSI_DEFAULTS",
+                                         "FMTONLY",
+                                         "ARITHIGNORE"};
+    const QString& option = statement.option;
+    const int line = statement.line;
+    for (const QString& part : option.split(',')) {
+        if (!accepted.contains(part))
+            fail(195, QStringLiteral("'%1' is not a recognized SET option.").arg(part), line);
+    }
+    if (option == QLatin1String("IMPLICIT_TRANSACTIONS") && statement.value == QLatin1String("ON"))
+        fail(40000,
+             QStringLiteral("The embedded engine does not run implicit transactions (line %1).")
+                 .arg(line),
+             line);
+    if (option == QLatin1String("ROWCOUNT") && statement.value != QLatin1String("0"))
+        fail(40000,
+             QStringLiteral("The embedded engine does not run Set RowCount (line %1).").arg(line),
+             line);
+    if (option == QLatin1String("DATEFORMAT") && statement.value != QLatin1String("YMD") &&
+        statement.value != QLatin1String("'YMD'"))
+        fail(40000,
+             QStringLiteral("The embedded engine reads dates as year, month, day only (Set "
+                            "DateFormat ymd, line %1).")
+                 .arg(line),
+             line);
+}
+
 void DeclarationChecker::check(const StatementList& statements, const QStringList& parameters) {
     DeclarationChecker checker;
     for (const QString& parameter : parameters)
@@ -81,11 +132,26 @@ void DeclarationChecker::statement(const Statement& s) {
         commonTables(update.with);
         expression(update.top.get());
         tableVariable(update.target, s.line);
+        bool setsColumn = false;
         for (const auto& assignment : update.assignments) {
             if (!assignment.variable.isEmpty())
                 variable(assignment.variable, s.line);
             expression(assignment.value.get());
+            if (!assignment.column.object().isEmpty())
+                setsColumn = true;
+            else if (!update.from.empty())
+                fail(40000,
+                     QStringLiteral("The embedded engine sets a variable inside Update ... From "
+                                    "only as Set @v = column = value (line %1).")
+                         .arg(s.line),
+                     s.line);
         }
+        if (!setsColumn)
+            fail(40000,
+                 QStringLiteral("The embedded engine does not run an Update that sets only "
+                                "variables (line %1).")
+                     .arg(s.line),
+                 s.line);
         for (const auto& item : update.from)
             source(*item);
         expression(update.where.get());
@@ -124,6 +190,31 @@ void DeclarationChecker::statement(const Statement& s) {
         const auto& set = static_cast<const SetVariableStatement&>(s);
         variable(set.variable, s.line);
         expression(set.value.get());
+        break;
+    }
+    case StatementKind::SetOption:
+        checkOption(static_cast<const SetOptionStatement&>(s));
+        break;
+    case StatementKind::AlterTable: {
+        const auto& alter = static_cast<const AlterTableStatement&>(s);
+        for (const auto& column : alter.addColumns) {
+            if (column.identity || column.primaryKey || column.unique || column.check ||
+                column.references)
+                fail(40000,
+                     QStringLiteral("The embedded engine does not add identity, key, unique, "
+                                    "check or reference columns to an existing table (line %1).")
+                         .arg(column.line),
+                     column.line);
+        }
+        for (const auto& constraint : alter.addConstraints) {
+            if (constraint.kind == TableConstraint::Kind::Check ||
+                constraint.kind == TableConstraint::Kind::ForeignKey)
+                fail(40000,
+                     QStringLiteral("The embedded engine adds keys and unique constraints to an "
+                                    "existing table, not checks or foreign keys (line %1).")
+                         .arg(s.line),
+                     s.line);
+        }
         break;
     }
     case StatementKind::If: {

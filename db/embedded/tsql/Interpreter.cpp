@@ -13,6 +13,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
 #include <unordered_map>
@@ -310,6 +312,9 @@ struct Interpreter::Unit {
         std::optional<SqlType> type;
     };
     std::unordered_map<const VariableDeclaration*, DeclaredType> declaredTypes;
+    // Every scalar variable the text declares, by its name in lower case; read on the first
+    // use of a variable whose Declare did not run.
+    std::optional<QHash<QString, const VariableDeclaration*>> declarations;
 
     const StatementList& statements() const {
         return procedure ? procedure->definition->body : batch.statements;
@@ -401,10 +406,10 @@ public:
         return interpreter_.catalog_.table(object);
     }
     std::optional<SqlType> variableType(const QString& name) override {
-        const auto found = frame_.variables.constFind(name.toLower());
-        if (found == frame_.variables.cend())
+        const Variable* found = interpreter_.findVariable(frame_, name.toLower());
+        if (found == nullptr)
             return std::nullopt;
-        return found.value().type;
+        return found->type;
     }
     std::optional<SqlType> resolveType(const QString& name) override {
         return interpreter_.catalog_.userType(name);
@@ -435,11 +440,11 @@ public:
         : interpreter_(interpreter), frame_(frame) {}
 
     TsqlValue variable(const QString& name) override {
-        const auto found = frame_.variables.constFind(name.toLower());
-        if (found == frame_.variables.cend())
+        const Variable* found = interpreter_.findVariable(frame_, name.toLower());
+        if (found == nullptr)
             fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(name),
                  ErrorScope::Batch, 15);
-        return found.value().value;
+        return found->value;
     }
     TsqlValue session(const QString& name) override {
         return interpreter_.sessionValue(name, frame_);
@@ -573,11 +578,11 @@ TsqlValue Interpreter::bindingValue(const Binding& binding, Frame& frame) {
             return (*frame.rowValues)[std::size_t(binding.marker)];
         return markerValue((*frame.markers)[std::size_t(binding.marker)], binding.type);
     case Binding::Kind::Variable: {
-        const auto found = frame.variables.constFind(binding.key);
-        if (found == frame.variables.cend())
+        const Variable* found = findVariable(frame, binding.key);
+        if (found == nullptr)
             fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(binding.name),
                  ErrorScope::Batch, 15);
-        return found.value().value;
+        return found->value;
     }
     case Binding::Kind::Session:
         return sessionValue(binding.name, frame);
@@ -1138,16 +1143,31 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
             const auto known = tableVariableShapes_.constFind(instance);
             // A table a rolled-back transaction made is gone again.
             const bool exists = catalog_.table(instance, true) != nullptr;
+            // Each Declare numbers an identity column from its seed again.
+            const auto identity =
+                std::find_if(declaration.columns.begin(), declaration.columns.end(),
+                             [](const ColumnDefinition& column) { return column.identity; });
+            const auto numberFromSeed = [&] {
+                if (identity == declaration.columns.end())
+                    return;
+                catalog_.addIdentity(instance, true,
+                                     {identity->name, identity->identitySeed,
+                                      identity->identityIncrement, std::nullopt});
+                identitiesGiven_.remove(sqlName);
+            };
             if (!exists || known == tableVariableShapes_.cend() || known.value() != shape) {
                 // A table of an earlier shape, or one this connection no longer knows of (a
                 // transaction rolled back around its Declare), is made again.
                 executeSql("DROP TABLE IF EXISTS " + sqlName.toUtf8());
                 executeSql(create.sql);
+                catalog_.dropIdentity(instance, true);
+                numberFromSeed();
                 tableVariableShapes_.insert(instance, shape);
                 catalog_.invalidate();
             } else {
                 // The instance is used again: rows of an earlier call that failed go first.
                 executeSql("DELETE FROM " + sqlName.toUtf8());
+                numberFromSeed();
             }
             const TableInfo* table = catalog_.table(instance, true);
             if (table == nullptr)
@@ -1159,36 +1179,8 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
             frame.tables.insert(key, variable);
             continue;
         }
-        if (!frame.variables.contains(key)) {
-            auto& [generation, type] = frame.unit->declaredTypes[&declaration];
-            if (generation != catalog_.generation()) {
-                type.reset();
-                if (declaration.type.arguments.isEmpty())
-                    type = catalog_.userType(declaration.type.name);
-                if (!type)
-                    type =
-                        SqlType::fromDeclaration(declaration.type.name, declaration.type.arguments);
-                if (type)
-                    generation = catalog_.generation();
-            }
-            if (!type) {
-                TsqlError error(2715,
-                                QStringLiteral("Column, parameter, or variable #1: Cannot find "
-                                               "data type %1.")
-                                    .arg(declaration.type.name),
-                                16, 1, ErrorScope::Batch);
-                throw error;
-            }
-            SqlType variableType = *type;
-            if (!declaration.type.collation.isEmpty() && variableType.isString()) {
-                const QString lower = declaration.type.collation.toLower();
-                variableType.collation =
-                    lower.contains(QLatin1String("_bin")) || lower.contains(QLatin1String("_cs"))
-                        ? Collation::Binary
-                        : Collation::CaseInsensitive;
-            }
-            frame.variables.insert(key, Variable{variableType, TsqlValue::null(variableType)});
-        }
+        if (!frame.variables.contains(key))
+            declareVariable(declaration, frame);
         if (declaration.initialValue) {
             const TsqlValue value = scalarValue(*declaration.initialValue, frame, statement,
                                                 int(&declaration - statement.variables.data()));
@@ -1197,26 +1189,117 @@ void Interpreter::runDeclare(const DeclareStatement& statement, Frame& frame) {
     }
 }
 
+Variable& Interpreter::declareVariable(const VariableDeclaration& declaration, Frame& frame) {
+    auto& [generation, type] = frame.unit->declaredTypes[&declaration];
+    if (generation != catalog_.generation()) {
+        type.reset();
+        if (declaration.type.arguments.isEmpty())
+            type = catalog_.userType(declaration.type.name);
+        if (!type)
+            type = SqlType::fromDeclaration(declaration.type.name, declaration.type.arguments);
+        if (type)
+            generation = catalog_.generation();
+    }
+    if (!type)
+        fail(2715,
+             QStringLiteral("Column, parameter, or variable #1: Cannot find data type %1.")
+                 .arg(declaration.type.name),
+             ErrorScope::Batch);
+    SqlType variableType = *type;
+    if (!declaration.type.collation.isEmpty() && variableType.isString()) {
+        const QString lower = declaration.type.collation.toLower();
+        variableType.collation =
+            lower.contains(QLatin1String("_bin")) || lower.contains(QLatin1String("_cs"))
+                ? Collation::Binary
+                : Collation::CaseInsensitive;
+    }
+    return frame.variables
+        .insert(declaration.name.toLower(), Variable{variableType, TsqlValue::null(variableType)})
+        .value();
+}
+
+namespace {
+
+// The scalar variables a statement declares, its nested blocks included.
+void collectDeclarations(const Statement& statement,
+                         QHash<QString, const VariableDeclaration*>& declarations) {
+    const auto all = [&](const StatementList& statements) {
+        for (const auto& item : statements)
+            collectDeclarations(*item, declarations);
+    };
+    switch (statement.kind) {
+    case StatementKind::Declare:
+        for (const VariableDeclaration& variable :
+             static_cast<const DeclareStatement&>(statement).variables) {
+            if (!variable.isTable)
+                declarations.insert(variable.name.toLower(), &variable);
+        }
+        return;
+    case StatementKind::Block:
+        all(static_cast<const BlockStatement&>(statement).statements);
+        return;
+    case StatementKind::If: {
+        const auto& branch = static_cast<const IfStatement&>(statement);
+        collectDeclarations(*branch.then, declarations);
+        if (branch.otherwise)
+            collectDeclarations(*branch.otherwise, declarations);
+        return;
+    }
+    case StatementKind::While:
+        collectDeclarations(*static_cast<const WhileStatement&>(statement).body, declarations);
+        return;
+    case StatementKind::TryCatch: {
+        const auto& block = static_cast<const TryCatchStatement&>(statement);
+        all(block.tryBlock);
+        all(block.catchBlock);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+} // namespace
+
+Variable* Interpreter::findVariable(Frame& frame, const QString& key) {
+    const auto found = frame.variables.find(key);
+    if (found != frame.variables.end())
+        return &found.value();
+    // A Declare that did not run (in a branch not taken, a loop not entered, a Catch block
+    // without an error) still declares its variable for the rest of the batch or procedure,
+    // as NULL: declarations belong to the text, not to the run.
+    Unit& unit = *frame.unit;
+    if (!unit.declarations) {
+        unit.declarations.emplace();
+        for (const auto& statement : unit.statements())
+            collectDeclarations(*statement, *unit.declarations);
+    }
+    const auto declared = unit.declarations->constFind(key);
+    if (declared == unit.declarations->cend())
+        return nullptr;
+    return &declareVariable(*declared.value(), frame);
+}
+
 void Interpreter::runSetVariable(const SetVariableStatement& statement, Frame& frame) {
     TsqlValue value = scalarValue(*statement.value, frame, statement, 0);
     if (statement.op != QLatin1String("=")) {
-        const auto found = frame.variables.constFind(statement.variable.toLower());
-        if (found == frame.variables.cend())
+        const Variable* found = findVariable(frame, statement.variable.toLower());
+        if (found == nullptr)
             fail(137,
                  QStringLiteral("Must declare the scalar variable \"%1\".").arg(statement.variable),
                  ErrorScope::Batch, 15);
-        value = arithmetic(statement.op.at(0).toLatin1(), found.value().value, value);
+        value = arithmetic(statement.op.at(0).toLatin1(), found->value, value);
     }
     assign(frame, statement.variable, value, statement.line);
     rowCount_ = 1;
 }
 
 void Interpreter::assign(Frame& frame, const QString& variable, const TsqlValue& value, int) {
-    const auto found = frame.variables.find(variable.toLower());
-    if (found == frame.variables.end())
+    Variable* found = findVariable(frame, variable.toLower());
+    if (found == nullptr)
         fail(137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(variable),
              ErrorScope::Batch, 15);
-    found.value().value = convertImplicitly(value, found.value().type, Assignment::Variable);
+    found->value = convertImplicitly(value, found->type, Assignment::Variable);
 }
 
 void Interpreter::runSetOption(const SetOptionStatement& statement, Frame& frame) {
@@ -1244,42 +1327,8 @@ void Interpreter::runSetOption(const SetOptionStatement& statement, Frame& frame
         catalog_.invalidate();
         return;
     }
-    static const QStringList accepted = {"NOCOUNT",
-                                         "ANSI_NULLS",
-                                         "QUOTED_IDENTIFIER",
-                                         "ANSI_WARNINGS",
-                                         "ARITHABORT",
-                                         "ANSI_PADDING",
-                                         "ANSI_NULL_DFLT_ON",
-                                         "CONCAT_NULL_YIELDS_NULL",
-                                         "NUMERIC_ROUNDABORT",
-                                         "IMPLICIT_TRANSACTIONS",
-                                         "DATEFORMAT",
-                                         "DATEFIRST",
-                                         "LANGUAGE",
-                                         "LOCK_TIMEOUT",
-                                         "TRANSACTION",
-                                         "DEADLOCK_PRIORITY",
-                                         "STATISTICS",
-                                         "TEXTSIZE",
-                                         "ROWCOUNT",
-                                         "NOEXEC",
-                                         "CURSOR_CLOSE_ON_COMMIT",
-                                         "ANSI_DEFAULTS",
-                                         "FMTONLY",
-                                         "ARITHIGNORE"};
-    for (const QString& part : option.split(',')) {
-        if (!accepted.contains(part))
-            fail(195, QStringLiteral("'%1' is not a recognized SET option.").arg(part));
-    }
-    if (option == QLatin1String("IMPLICIT_TRANSACTIONS") && on)
-        fail(40000, QStringLiteral("The embedded engine does not run implicit transactions."));
-    if (option == QLatin1String("ROWCOUNT") && statement.value != QLatin1String("0"))
-        fail(40000, QStringLiteral("The embedded engine does not run Set RowCount."));
-    if (option == QLatin1String("DATEFORMAT") && statement.value != QLatin1String("YMD") &&
-        statement.value != QLatin1String("'YMD'"))
-        fail(40000, QStringLiteral("The embedded engine reads dates as year, month, day only "
-                                   "(Set DateFormat ymd)."));
+    // Checked when the text was created; a procedure kept by an older engine is checked here.
+    DeclarationChecker::checkOption(statement);
 }
 
 Interpreter::Flow Interpreter::runExec(const ExecStatement& statement, Frame& frame,
@@ -1319,10 +1368,10 @@ Interpreter::Flow Interpreter::runExec(const ExecStatement& statement, Frame& fr
     }
     QString name = statement.procedure.object();
     if (!statement.procedureVariable.isEmpty()) {
-        const auto found = frame.variables.constFind(statement.procedureVariable.toLower());
-        if (found == frame.variables.cend() || found.value().value.isNull())
+        const Variable* found = findVariable(frame, statement.procedureVariable.toLower());
+        if (found == nullptr || found->value.isNull())
             fail(2812, QStringLiteral("Could not find stored procedure ''."));
-        name = convert(found.value().value, SqlType::nVarChar(776)).asText();
+        name = convert(found->value, SqlType::nVarChar(776)).asText();
         name = name.section('.', -1);
         name.remove('[').remove(']');
     }
@@ -1530,16 +1579,22 @@ int Interpreter::runProcedure(const std::shared_ptr<Unit>& unit, Frame& caller,
         }
         TsqlValue value;
         if (given != nullptr) {
-            value = convertImplicitly(*given->value, *type, Assignment::Variable);
+            try {
+                value = convertImplicitly(*given->value, *type, Assignment::Variable);
+            } catch (const TsqlError& error) {
+                // An argument that does not convert is reported as the call's conversion.
+                if (error.number() != 245 && error.number() != 241)
+                    throw;
+                throw TsqlError::conversionError(given->value->type().baseName(), type->baseName());
+            }
         } else if (parameter.defaultValue) {
             value = convertImplicitly(evaluate(*parameter.defaultValue, frame), *type,
                                       Assignment::Variable);
-        } else if (!parameter.output) {
+        } else {
+            // Output parameters too: only a default makes a parameter optional.
             fail(201, QStringLiteral("Procedure or function '%1' expects parameter '%2', which "
                                      "was not supplied.")
                           .arg(procedure.name, parameter.name));
-        } else {
-            value = TsqlValue::null(*type);
         }
         frame.variables.insert(parameter.name.toLower(), Variable{*type, value});
     }
@@ -1641,9 +1696,17 @@ std::vector<ProcedureParameter> Interpreter::procedureParameters(const QString& 
     if (!procedure)
         throw TsqlError(2812, QStringLiteral("Could not find stored procedure '%1'.").arg(name))
             .toDatabaseError();
+    // Types as SQL Server's catalog names them: a user type by its base type.
     std::vector<ProcedureParameter> parameters;
-    for (const auto& parameter : procedure->definition->parameters)
-        parameters.push_back({parameter.name, typeText(parameter.type), parameter.output});
+    for (const auto& parameter : procedure->definition->parameters) {
+        std::optional<SqlType> type;
+        if (parameter.type.arguments.isEmpty())
+            type = catalog_.userType(parameter.type.name);
+        if (!type)
+            type = SqlType::fromDeclaration(parameter.type.name, parameter.type.arguments);
+        parameters.push_back(
+            {parameter.name, type ? type->name() : typeText(parameter.type), parameter.output});
+    }
     return parameters;
 }
 
@@ -1738,6 +1801,7 @@ void Interpreter::syncTransactionState() {
     if (tranCount_ > 0 && sqlite3_get_autocommit(database_) != 0) {
         tranCount_ = 0;
         doomed_ = false;
+        savepoints_.clear();
     }
 }
 
@@ -1758,14 +1822,18 @@ void Interpreter::commitTransaction() {
         fail(3930, QStringLiteral("The current transaction cannot be committed and cannot support "
                                   "operations that write to the log file. Roll back the "
                                   "transaction."));
-    if (tranCount_ == 1)
+    if (tranCount_ == 1) {
         executeSql("COMMIT");
+        savepoints_.clear();
+    }
     --tranCount_;
 }
 
 struct Interpreter::TableVariableRows {
     QString sqlName;
+    QString instance; // as the catalog names it
     QByteArray create;
+    std::optional<Catalog::Identity> identity;
     std::vector<std::vector<sqlite3_value*>> rows;
 
     TableVariableRows() = default;
@@ -1787,11 +1855,9 @@ std::vector<Interpreter::TableVariableRows> Interpreter::saveTableVariables() {
         for (auto it = frame->tables.cbegin(); it != frame->tables.cend(); ++it) {
             TableVariableRows table;
             table.sqlName = it.value().info.sqlName;
-            QString instance = table.sqlName.mid(int(qstrlen("temp."))).mid(1).chopped(1);
-            table.create =
-                tableVariableShapes_
-                    .value(instance.replace(QStringLiteral("\"\""), QStringLiteral("\"")))
-                    .toUtf8();
+            table.instance = it.value().info.catalogName();
+            table.create = tableVariableShapes_.value(table.instance).toUtf8();
+            table.identity = catalog_.identity(table.instance, true);
             sqlite3_stmt* select = nullptr;
             const QByteArray sql = "SELECT * FROM " + table.sqlName.toUtf8();
             if (sqlite3_prepare_v2(database_, sql.constData(), -1, &select, nullptr) != SQLITE_OK) {
@@ -1817,6 +1883,11 @@ void Interpreter::restoreTableVariables(const std::vector<TableVariableRows>& sa
         if (!table.create.isEmpty())
             executeSql(QByteArray(table.create)
                            .replace("CREATE TEMP TABLE ", "CREATE TEMP TABLE IF NOT EXISTS "));
+        // So is its numbering, which goes on where it was.
+        if (table.identity) {
+            catalog_.addIdentity(table.instance, true, *table.identity);
+            catalog_.setIdentityCurrent(table.instance, true, table.identity->current);
+        }
         executeSql("DELETE FROM " + table.sqlName.toUtf8());
         for (const auto& row : table.rows) {
             QStringList markers;
@@ -1843,6 +1914,7 @@ void Interpreter::rollbackTransaction() {
     }
     tranCount_ = 0;
     doomed_ = false;
+    savepoints_.clear();
     // The identity numbers given inside the transaction stay given.
     for (auto it = identitiesGiven_.cbegin(); it != identitiesGiven_.cend(); ++it) {
         const bool temporary = it.key().startsWith(QLatin1String("temp."));
@@ -1871,9 +1943,20 @@ void Interpreter::runTransaction(const SimpleStatement& statement, Frame&) {
         if (tranCount_ == 0)
             fail(628, QStringLiteral("Cannot issue SAVE TRANSACTION when there is no active "
                                      "transaction."));
-        executeSql("SAVEPOINT " + quoted(statement.name.toLower()).toUtf8());
-        savepoints_.insert(statement.name.toLower());
-        return;
+        {
+            // A rollback to a name goes to its most recent savepoint, so the one before it of the
+            // same name, when nothing was saved since, can be merged into the transaction: a
+            // procedure that saves under its name at every call keeps one savepoint, not one per
+            // call, which SQLite would check on every write.
+            const QString name = statement.name.toLower();
+            if (!savepoints_.isEmpty() && savepoints_.last() == name) {
+                executeSql("RELEASE " + quoted(name).toUtf8());
+                savepoints_.removeLast();
+            }
+            executeSql("SAVEPOINT " + quoted(name).toUtf8());
+            savepoints_.append(name);
+            return;
+        }
     case StatementKind::Rollback:
         if (!statement.name.isEmpty() && savepoints_.contains(statement.name.toLower()) &&
             statement.name.compare(transactionName_, Qt::CaseInsensitive) != 0) {
@@ -1883,6 +1966,8 @@ void Interpreter::runTransaction(const SimpleStatement& statement, Frame&) {
                                           "entire transaction."));
             const auto saved = saveTableVariables();
             executeSql("ROLLBACK TO " + quoted(statement.name.toLower()).toUtf8());
+            // The savepoint stays; those saved after it are gone.
+            savepoints_ = savepoints_.mid(0, savepoints_.lastIndexOf(statement.name.toLower()) + 1);
             catalog_.invalidate();
             restoreTableVariables(saved);
             return;

@@ -28,6 +28,7 @@ namespace db::tsql {
 
 class SqlFunctions;
 struct Frame;
+struct Variable;
 class FrameEnvironment;
 class FrameContext;
 
@@ -95,6 +96,9 @@ private:
     Flow runSelect(const SelectStatement& statement, Frame& frame, Results* results);
     void runInsert(const InsertStatement& statement, Frame& frame);
     void runDeclare(const DeclareStatement& statement, Frame& frame);
+    Variable& declareVariable(const VariableDeclaration& declaration, Frame& frame);
+    // The frame's variable (key in lower case), or nullptr when the text declares none.
+    Variable* findVariable(Frame& frame, const QString& key);
     void runSetVariable(const SetVariableStatement& statement, Frame& frame);
     void runSetOption(const SetOptionStatement& statement, Frame& frame);
     struct CallArgument;
@@ -148,7 +152,8 @@ private:
     bool doomed_ = false;
     int tryDepth_ = 0;
     QString transactionName_;
-    QSet<QString> savepoints_;
+    // The savepoints of the open transaction, the most recent last (names in lower case).
+    QStringList savepoints_;
     std::optional<TsqlValue> identity_;
     qint64 rowCount_ = 0;
     int lastError_ = 0;

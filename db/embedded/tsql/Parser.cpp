@@ -420,7 +420,7 @@ StatementPtr Parser::statement() {
         take();
         auto statement = std::make_unique<SimpleStatement>(StatementKind::Return);
         if (!atStatementEnd() || atWord("case") || atWord("coalesce") || atWord("convert") ||
-            atWord("nullif") || atWord("left") || atWord("right"))
+            atWord("null") || atWord("nullif") || atWord("left") || atWord("right"))
             statement->value = expression();
         result = std::move(statement);
     } else if (first.isWord("exec") || first.isWord("execute")) {
@@ -1014,12 +1014,11 @@ StatementPtr Parser::fetchStatement() {
 }
 
 StatementPtr Parser::createStatement() {
-    const int start = peek().position;
     take(); // Create
     if (acceptWord("or")) {
         expectWord("alter");
         if (atWord("proc") || atWord("procedure"))
-            return createProcedure(true, true, start);
+            return createProcedure(true, true);
         if (atWord("view")) {
             auto view = createView(true);
             return view;
@@ -1044,7 +1043,7 @@ StatementPtr Parser::createStatement() {
     if (atWord("type"))
         return createType();
     if (atWord("proc") || atWord("procedure"))
-        return createProcedure(false, false, start);
+        return createProcedure(false, false);
     if (atWord("database")) {
         take();
         auto statement = std::make_unique<DatabaseStatement>(StatementKind::CreateDatabase);
@@ -1061,12 +1060,11 @@ StatementPtr Parser::createStatement() {
 }
 
 StatementPtr Parser::alterStatement() {
-    const int start = peek().position;
     take(); // Alter
     if (atWord("table"))
         return alterTable();
     if (atWord("proc") || atWord("procedure"))
-        return createProcedure(true, false, start);
+        return createProcedure(true, false);
     if (atWord("view"))
         return createView(true);
     syntaxError();
@@ -1261,7 +1259,7 @@ StatementPtr Parser::createType() {
     return statement;
 }
 
-StatementPtr Parser::createProcedure(bool alter, bool createOrAlter, int start) {
+StatementPtr Parser::createProcedure(bool alter, bool createOrAlter) {
     take(); // Proc or Procedure
     auto statement = std::make_unique<CreateProcedureStatement>();
     statement->alter = alter;
@@ -1283,7 +1281,7 @@ StatementPtr Parser::createProcedure(bool alter, bool createOrAlter, int start) 
                 parameter.defaultValue = unaryExpression();
             if (acceptWord("output") || acceptWord("out"))
                 parameter.output = true;
-            if (acceptWord("readonly"))
+            if (atWord("readonly"))
                 unsupported(QStringLiteral("table-valued parameters"));
             statement->parameters.push_back(std::move(parameter));
         } while (acceptSymbol(","));
@@ -1308,7 +1306,11 @@ StatementPtr Parser::createProcedure(bool alter, bool createOrAlter, int start) 
             continue;
         statement->body.push_back(this->statement());
     }
-    statement->text = text_.mid(start).trimmed();
+    // The whole batch, as SQL Server keeps it: the comments before Create are part of the text,
+    // and lines count from its first line.
+    statement->text = text_;
+    while (!statement->text.isEmpty() && statement->text.back().isSpace())
+        statement->text.chop(1);
     return statement;
 }
 

@@ -67,7 +67,7 @@ private:
     StatementPtr createIndex(bool unique);
     StatementPtr createView(bool alter);
     StatementPtr createType();
-    StatementPtr createProcedure(bool alter, bool createOrAlter, int start);
+    StatementPtr createProcedure(bool alter, bool createOrAlter);
     StatementPtr alterTable();
 
     // pieces

@@ -28,6 +28,9 @@ struct TableInfo {
     // The column of that name (any letter case), or nullptr.
     const ColumnInfo* column(const QString& columnName) const;
     int identityColumn() const;
+    // The name SQLite and the catalog know the table by: the name, except for a table
+    // variable, whose table is named after its instance.
+    QString catalogName() const;
 };
 
 } // namespace db::tsql

@@ -1811,7 +1811,7 @@ CompiledStatement StatementCompiler::insert(const InsertStatement& statement) {
     // An identity column the statement leaves out gets the table's next numbers.
     QString identityValue;
     if (table->identityColumn() >= 0) {
-        compiled.identityTable = table->name;
+        compiled.identityTable = table->catalogName();
         compiled.identityTemporary = table->temporary;
         compiled.identityExplicit = environment_.identityInsert(table->name);
         if (!compiled.identityExplicit) {
@@ -1910,7 +1910,7 @@ CompiledStatement StatementCompiler::insertRows(const InsertStatement& statement
     }
     CompiledStatement compiled;
     if (table->identityColumn() >= 0) {
-        compiled.identityTable = table->name;
+        compiled.identityTable = table->catalogName();
         compiled.identityTemporary = table->temporary;
         names << quoted(table->columns[std::size_t(table->identityColumn())].name);
         values << QStringLiteral("tsql_identity(%1)")

@@ -54,7 +54,9 @@ void TsqlError::setPlace(const QString& procedure, int line) {
 }
 
 DatabaseError TsqlError::toDatabaseError() const {
-    return DatabaseError(std::vector<DatabaseErrorEntry>{{sqlStateOf(number_), number_, message_}});
+    // The line counts in the text the client sent only when the error is not a procedure's.
+    return DatabaseError(std::vector<DatabaseErrorEntry>{
+        {sqlStateOf(number_), number_, message_, procedure_.isEmpty() ? line_ : 0}});
 }
 
 TsqlError TsqlError::divideByZero() {
