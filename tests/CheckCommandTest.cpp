@@ -2,7 +2,7 @@
 // interrupted run, a changed document or a tampered table leaves wrong; for FIFO and for
 // average cost.
 #include "AvgTestCompany.h"
-#include "FifoProcedureRun.h"
+#include "FifoYearRun.h"
 #include "FifoTestCompany.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +58,7 @@ TEST_F(FifoCheckTest, ASoundYearPassesWithItsShortagesListed) {
     EXPECT_TRUE(uncalculated.out.contains(QStringLiteral("nothing calculated")))
         << uncalculated.out.toStdString();
 
-    FifoProcedureRun(company.alias()).runYear(2024);
+    FifoYearRun(company.alias()).runYear(2024);
     const CheckRun sound = check();
     EXPECT_EQ(sound.exitCode, 0) << sound.out.toStdString() << sound.err.toStdString();
     EXPECT_TRUE(sound.out.contains(
@@ -68,7 +68,7 @@ TEST_F(FifoCheckTest, ASoundYearPassesWithItsShortagesListed) {
 }
 
 TEST_F(FifoCheckTest, NamesWhatATamperedOrUnfinishedYearGetsWrong) {
-    FifoProcedureRun(company.alias()).runYear(2024);
+    FifoYearRun(company.alias()).runYear(2024);
     // A price written by hand, an issue whose consumption was changed, and a line entered after
     // the run.
     company.exec("Update Isdt Set Price = 9 Where Id = 1");
@@ -85,7 +85,7 @@ TEST_F(FifoCheckTest, NamesWhatATamperedOrUnfinishedYearGetsWrong) {
                                                                     << tampered.out.toStdString();
 
     // A month whose issue pass never ran: its movements are there, its balance is not.
-    FifoProcedureRun(company.alias()).runYear(2024);
+    FifoYearRun(company.alias()).runYear(2024);
     company.exec("Delete From FifoMonthBalance Where PeriodNo = 3");
     const CheckRun unfinished = check();
     EXPECT_EQ(unfinished.exitCode, 1);

@@ -36,7 +36,7 @@
 //         10.1000 a unit.
 //   02-15 sale of 4 F001: Round(101 x 4/10) = 40.40.
 //   M001 closes February with 60 units worth 120.00 plus the 2 returned worth 4.00.
-#include "FifoProcedureRun.h"
+#include "FifoYearRun.h"
 #include "FifoTestCompany.h"
 
 #include "db/DatabaseError.h"
@@ -50,7 +50,7 @@ protected:
     static void SetUpTestSuite() {
         company = new FifoTestCompany(QStringLiteral("FifoHandMade"));
         seed(*company);
-        FifoProcedureRun run(company->alias());
+        FifoYearRun run(company->alias());
         run.runYear(2023);
         run.runYear(2024, 1);
         failures = run.failures().size();
@@ -273,7 +273,7 @@ TEST(FifoWorkOrderRerun, MaterialFromAnUnclearedChildKeepsItsPhaseTwoCostOnEvery
                  "(2, 1, 1, 4, 41, 10, 1, 12, 'Y', '2024-02-10')");
 
     for (int run = 1; run <= 2; ++run) {
-        FifoProcedureRun(company.alias()).runYear(2024, 2);
+        FifoYearRun(company.alias()).runYear(2024, 2);
         EXPECT_EQ(company.rows("Select WorkOrderNo, CostAVG From WorkOrderHd Order By Id"),
                   QStringList({"WO-P | 8.5", "WO-C | 4"}))
             << "run " << run;

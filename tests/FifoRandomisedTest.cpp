@@ -5,7 +5,7 @@
 // issue and return by the rules the procedures document; its arithmetic is exact, rounding where
 // the T-SQL types round (six decimals inside a division, then cents or four decimals). Then
 // stockcost-admin check must find nothing wrong.
-#include "FifoProcedureRun.h"
+#include "FifoYearRun.h"
 #include "FifoTestCompany.h"
 
 #include <gtest/gtest.h>
@@ -452,7 +452,7 @@ protected:
 
 TEST_P(FifoRandomisedTest, ProceduresCostAsTheReferenceFifoDoes) {
     const std::vector<Movement> drawn = draw(GetParam());
-    FifoProcedureRun run(company.alias());
+    FifoYearRun run(company.alias());
     run.runYear(year);
     ASSERT_TRUE(run.failures().empty()) << run.failures().front().message.toStdString();
 
