@@ -200,12 +200,12 @@ bool AvgCostExplanation::explainAverage(CostExplanation& explanation) {
         else
             explanation.addRow(where + QStringLiteral(": no ledger row"));
         if (row.hasOpening)
-            explanation.addRow(QStringLiteral("    %1 on hand x opening cost %2 per %3 / Fraction %4, to the cent")
-                                   .arg(CostExplanation::quantity(row.openingQuantity.isNull()
-                                                                      ? QVariant(0)
-                                                                      : row.openingQuantity),
-                                        CostExplanation::amount(row.openingCost), row.unitCode,
-                                        CostExplanation::quantity(row.openingFraction)));
+            explanation.addRow(
+                QStringLiteral("    %1 on hand x opening cost %2 per %3 / Fraction %4, to the cent")
+                    .arg(CostExplanation::quantity(
+                             row.openingQuantity.isNull() ? QVariant(0) : row.openingQuantity),
+                         CostExplanation::amount(row.openingCost), row.unitCode,
+                         CostExplanation::quantity(row.openingFraction)));
         qint64 explained = 0;
         double explainedQuantity = 0;
         for (const auto& kind : row.kinds) {
@@ -274,7 +274,8 @@ void AvgCostExplanation::explainWorkOrder(CostExplanation& explanation, qint64 w
                     .arg(number,
                          field("Id").toLongLong() == workOrder ? QStringLiteral(" (this one)")
                                                                : QString(),
-                         field("ProdCode").toString().trimmed(),
+                         bill == QLatin1String("N") ? QStringLiteral("its output lines")
+                                                    : field("ProdCode").toString().trimmed(),
                          CostExplanation::date(field("WorkDate")),
                          CostExplanation::date(field("CloseDate")),
                          cleared ? QStringLiteral("cleared") : QStringLiteral("not cleared"),
@@ -297,7 +298,11 @@ void AvgCostExplanation::explainWorkOrder(CostExplanation& explanation, qint64 w
             const QString written = CostExplanation::amount(field("CostAVG"));
             explanation.addRow(indent + QStringLiteral("  CostAVG written in %1").arg(number), {},
                                written.isEmpty() ? QStringLiteral("none") : written);
-            if (written != unitCost)
+            if (written.isEmpty() && !unitCost.isEmpty())
+                explanation.addRow(indent + QStringLiteral("  not costed by the run: no work "
+                                                           "order of its tree marked N was "
+                                                           "closed in a calculated month"));
+            else if (written != unitCost)
                 explanation.addRow(indent + QStringLiteral("  the CostAVG written differs: the "
                                                            "material changed after the run"));
             continue;
@@ -311,7 +316,7 @@ void AvgCostExplanation::explainWorkOrder(CostExplanation& explanation, qint64 w
         const QString average = CostExplanation::amount(field("AverageCost"));
         QString chosen;
         if (field("Delflag").toString() != QLatin1String("N"))
-            chosen = QStringLiteral("document not marked N: keeps the cost it had");
+            chosen = QStringLiteral("nothing, its document is not marked N and keeps its cost");
         else if (hasChildren && !childOrder.isEmpty())
             chosen = QStringLiteral("the cost of child order %1")
                          .arg(field("ChildOrderNo").toString().trimmed());

@@ -22,7 +22,9 @@ QString trimmedNumber(const QVariant& value, int keep) {
     if (text.endsWith('.'))
         text.chop(1);
     if (keep > 0 && text.indexOf('.') < 0)
-        text += '.' + QString(keep, '0');
+        text += '.';
+    while (keep > 0 && text.size() - text.indexOf('.') - 1 < keep)
+        text += '0';
     return text;
 }
 
@@ -58,7 +60,8 @@ QString CostExplanation::text() const {
     qsizetype labelWidth = 0;
     qsizetype quantityWidth = 0;
     for (const auto& row : rows_) {
-        if (!row.quantity.isEmpty() || !row.value.isEmpty())
+        // A long label pushes only its own numbers to the right.
+        if ((!row.quantity.isEmpty() || !row.value.isEmpty()) && row.label.size() <= 64)
             labelWidth = std::max(labelWidth, row.label.size());
         quantityWidth = std::max(quantityWidth, row.quantity.size());
     }

@@ -97,9 +97,10 @@ Left Join Product P On P.Id = W.FinishedGoods
 Join @Costs C On C.Id = W.Id
 
 Union All
-Select 'material', T.Path, T.Level, W.Id, W.WorkOrderNo, W.Clear, Null, P.Code, W.WorkDate,
-  Null, M.SourceTable, M.Id, M.Delflag, M.Quantity, M.Fraction,
-  Null, Null, Null, Null, Null, Null, M.CostAVG,
+Select 'material', T.Path, T.Level, W.Id, W.WorkOrderNo, W.Clear, Convert(Char(1), Null),
+  P.Code, W.WorkDate, Convert(DateTime, Null), M.SourceTable, M.Id, M.Delflag, M.Quantity,
+  M.Fraction, Convert(Float, Null), Convert(Float, Null), Convert(Float, Null),
+  Convert(Float, Null), Convert(Float, Null), Convert(Decimal(28,4), Null), M.CostAVG,
   Case When W.Clear = 'Y'
        Then (Select Top 1 IsNull(C.CostAVG, 0) From WorkOrderHd C
              Where C.MasterWorkOrder = W.Id And C.FinishedGoods = M.Product
@@ -125,7 +126,7 @@ Select 'material', T.Path, T.Level, W.Id, W.WorkOrderNo, W.Clear, Null, P.Code, 
      From ProductCostAVG A
      Where A.Product = M.Product And A.BalanceYear = Year(W.WorkDate)
        And A.PeriodNo <= Month(W.WorkDate)) * M.Fraction),
-  Null
+  Convert(Int, Null)
 From @Tree T
 Join WorkOrderHd W On W.Id = T.Id
 Join @Material M On M.WorkOrderHd = W.Id
