@@ -362,7 +362,7 @@ void expectAddsUp(const CostExplanation& explanation, const std::string& line) {
 TEST_P(GeneratedYearExplainTest, EveryCostedLineAddsUpToItsCost) {
     const int method = GetParam();
     FifoTestCompany company(QStringLiteral("ExplainYear%1").arg(method), method);
-    DemoCompany(company.connection(), {2024, 30, 5}).generate();
+    DemoCompany(company.connection(), {2024, 500, 5}).generate();
     QString lines;
     if (method == 3) {
         FifoProcedureRun(company.alias()).runYear(2024);

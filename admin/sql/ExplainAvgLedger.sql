@@ -18,6 +18,8 @@ Declare @Receipts Table (PeriodNo Int, SourceTable VarChar(20), ProductUnits Int
   GroupQuantity Float, Components Int)
 Declare @Kinds Table (PeriodNo Int, ProductUnits Int, SourceTable VarChar(20), Lines Int,
   Quantity Float, Amount Money)
+Declare @ReturnLines Table (ProductUnits Int, PeriodNo Int, Quantity Float, CostYear Int,
+  Cost Money)
 Declare @Returns Table (PeriodNo Int, ProductUnits Int, Lines Int, Quantity Float,
   Amount Money)
 Declare @Out Table (Part VarChar(10), PeriodNo Int, ProductUnits Int, SourceTable VarChar(20),
@@ -91,39 +93,47 @@ From (Select Month(W.FinishDate) As PeriodNo, W.ProductUnits, 'WorkOrderHd' As S
 Group By PeriodNo, ProductUnits, SourceTable
 
 -- Customer returns at the return unit cost, over the rows of the latest year in which the
--- unit of the return has a non-zero average up to the return month; in the year itself the
--- months before from the ledger and the month as its receipts make it before its returns.
+-- unit of the return has a non-zero average up to the return month. In the year itself the
+-- months before come from the ledger and the month as its receipts make it before its returns.
+Insert Into @ReturnLines (ProductUnits, PeriodNo, Quantity)
+Select L.ProductUnits, Month(H.SRDATE), L.Quantity * U.Fraction
+From SRDT L
+Join SRHD H On H.Id = L.SRHD
+Join ProductUnits U On U.Id = L.ProductUnits
+Where L.Product = @Product And H.Delflag <> 'Y' And H.SrType <> 'B'
+  And Year(H.SRDATE) = @Year And Month(H.SRDATE) <= @Month
+Update R
+Set CostYear = (Select Max(C.BalanceYear) From ProductCostAVG C
+                Where C.ProductUnits = R.ProductUnits And C.CostAvg <> 0
+                  And (C.BalanceYear < @Year
+                       Or (C.BalanceYear = @Year And C.PeriodNo < R.PeriodNo)))
+From @ReturnLines R
+Update R
+Set CostYear = @Year
+From @ReturnLines R
+Where (Select Sum(K.Quantity) From @Kinds K
+       Where K.ProductUnits = R.ProductUnits And K.PeriodNo = R.PeriodNo) > 0
+  And (Select Sum(K.Amount) From @Kinds K
+       Where K.ProductUnits = R.ProductUnits And K.PeriodNo = R.PeriodNo) > 0
+Update R
+Set Cost = Convert(Money,
+  (Select Case When IsNull(Sum(X.Quantity), 0) = 0 Then 0
+               Else Convert(Decimal(28,6),
+                      Convert(Float, Convert(Money, IsNull(Sum(X.Amount), 0)))
+                        / Sum(X.Quantity))
+          End
+   From (Select A.PurcQnty As Quantity, A.PurcAmount As Amount From ProductCostAVG A
+         Where A.Product = @Product And A.BalanceYear = R.CostYear
+           And (A.BalanceYear < @Year Or A.PeriodNo < R.PeriodNo)
+         Union All
+         Select K.Quantity, K.Amount From @Kinds K
+         Where K.PeriodNo = R.PeriodNo And R.CostYear = @Year) X))
+From @ReturnLines R
 Insert Into @Returns (PeriodNo, ProductUnits, Lines, Quantity, Amount)
-Select R.PeriodNo, R.ProductUnits, Count(*), Sum(R.Quantity),
-  Sum(Convert(Money, R.Quantity * Convert(Money,
-    (Select Case When IsNull(Sum(X.Quantity), 0) = 0 Then 0
-                 Else Convert(Decimal(28,6),
-                        Convert(Float, Convert(Money, IsNull(Sum(X.Amount), 0)))
-                          / Sum(X.Quantity))
-            End
-     From (Select A.PurcQnty As Quantity, A.PurcAmount As Amount From ProductCostAVG A
-           Where A.Product = @Product And A.BalanceYear = R.CostYear
-             And (A.BalanceYear < @Year Or A.PeriodNo < R.PeriodNo)
-           Union All
-           Select K.Quantity, K.Amount From @Kinds K
-           Where K.PeriodNo = R.PeriodNo And R.CostYear = @Year) X))))
-From (Select L.ProductUnits, Month(H.SRDATE) As PeriodNo, L.Quantity * U.Fraction As Quantity,
-        (Select Max(Y.BalanceYear)
-         From (Select C.BalanceYear From ProductCostAVG C
-               Where C.ProductUnits = L.ProductUnits And C.CostAvg <> 0
-                 And (C.BalanceYear < @Year
-                      Or (C.BalanceYear = @Year And C.PeriodNo < Month(H.SRDATE)))
-               Union All
-               Select @Year From @Kinds K
-               Where K.ProductUnits = L.ProductUnits And K.PeriodNo = Month(H.SRDATE)
-               Group By K.ProductUnits
-               Having Sum(K.Quantity) > 0 And Sum(K.Amount) > 0) Y) As CostYear
-      From SRDT L
-      Join SRHD H On H.Id = L.SRHD
-      Join ProductUnits U On U.Id = L.ProductUnits
-      Where L.Product = @Product And H.Delflag <> 'Y' And H.SrType <> 'B'
-        And Year(H.SRDATE) = @Year And Month(H.SRDATE) <= @Month) R
-Group By R.PeriodNo, R.ProductUnits
+Select PeriodNo, ProductUnits, Count(*), Sum(Quantity),
+  Sum(Convert(Money, Quantity * IsNull(Cost, 0)))
+From @ReturnLines
+Group By PeriodNo, ProductUnits
 Insert Into @Kinds (PeriodNo, ProductUnits, SourceTable, Lines, Quantity, Amount)
 Select PeriodNo, ProductUnits, 'SRDT', Lines, Quantity, Amount From @Returns
 
