@@ -8,6 +8,7 @@
 #include "FifoProcedureRun.h"
 #include "admin/CostExplanation.h"
 #include "admin/DemoCompany.h"
+#include "admin/UsageError.h"
 #include "costing/MonthRunProgress.h"
 #include "costing/YearRun.h"
 #include "costing/avg/AvgMonthRun.h"
@@ -401,5 +402,18 @@ TEST_P(GeneratedYearExplainTest, EveryCostedLineAddsUpToItsCost) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, GeneratedYearExplainTest, ::testing::Values(1, 3));
+
+TEST(ExplainCommandParse, RefusesAMalformedCommandLineAndReadsTheFormat) {
+    const QStringList bad[] = {{"DB", "Isdt"},
+                               {"DB", "Isdt", "x12"},
+                               {"DB", "Isdt", "1", "--format", "xml"},
+                               {"DB", "Isdt", "1", "--year", "2024"}};
+    for (const auto& args : bad)
+        EXPECT_THROW(ExplainCommand::parse(args), UsageError) << args.join(' ').toStdString();
+    const auto options = ExplainCommand::parse({"DB", "isdt", "7", "--format=tsv"});
+    EXPECT_EQ(options.table, "isdt");
+    EXPECT_EQ(options.id, 7);
+    EXPECT_TRUE(options.tsv);
+}
 
 } // namespace
