@@ -5,6 +5,7 @@
 #include "admin/CommandOptions.h"
 #include "admin/CommandValues.h"
 #include "admin/DemoCompany.h"
+#include "admin/ExplainCommand.h"
 #include "admin/GoBatchScript.h"
 #include "admin/ProcedureCall.h"
 #include "admin/UsageError.h"
@@ -94,6 +95,9 @@ QString AdminTool::usage() {
         "  check DB --year Y               check a calculated year against the rules of the\n"
         "                                  company's costing method (FIFO or average cost);\n"
         "                                  prints what fails (exit 1) and the shortages\n"
+        "  explain DB TABLE ID [--format text|tsv]\n"
+        "                                  how the cost of one line (Isdt 4711, ...) came\n"
+        "                                  about; exit 1 when no run costed it\n"
         "\n"
         "The server is --server NAME, else the first line of Server.Dat, else the default.\n"
         "Server names: embedded:DIR for the embedded engine, otherwise a SQL Server name.\n");
@@ -149,6 +153,8 @@ int AdminTool::dispatch() {
         return calculate(args);
     if (command == QLatin1String("check"))
         return check(args);
+    if (command == QLatin1String("explain"))
+        return explain(args);
     if (command == QLatin1String("help") || command == QLatin1String("--help")) {
         out_ << usage();
         return 0;
@@ -390,6 +396,12 @@ QString AdminTool::configurationDatabase() {
 
 int AdminTool::check(const QStringList& args) {
     CheckCommand command(CheckCommand::parse(args), out_);
+    auto database = connect(command.databaseName());
+    return command.run(database->databaseName());
+}
+
+int AdminTool::explain(const QStringList& args) {
+    ExplainCommand command(ExplainCommand::parse(args), out_);
     auto database = connect(command.databaseName());
     return command.run(database->databaseName());
 }

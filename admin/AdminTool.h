@@ -32,6 +32,7 @@ private:
     int demo(const QStringList& args);
     int calculate(const QStringList& args);
     int check(const QStringList& args);
+    int explain(const QStringList& args);
 
     QString serverName() const;
     // A connection to a database of the chosen server, with the suite's login, under that
