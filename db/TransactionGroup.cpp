@@ -32,4 +32,11 @@ void TransactionGroup::commit() {
     owns_ = false;
 }
 
+void TransactionGroup::rollback() noexcept {
+    if (!owns_)
+        return;
+    database_.rollback();
+    owns_ = false;
+}
+
 } // namespace db

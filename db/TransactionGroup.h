@@ -25,6 +25,10 @@ public:
     void begin();
     void end();
     void commit();
+    // Undoes what the group holds open now; the next begin() opens a new transaction.
+    void rollback() noexcept;
+    // The group has a transaction of its own open.
+    bool isOpen() const { return owns_; }
 
 private:
     TDatabase& database_;

@@ -223,6 +223,24 @@ TEST_P(FifoMonthRunTest, AFailingCallIsRolledBackRecordedAndLoggedAndTheRunGoesO
     EXPECT_EQ(company->calls().size(), 6);
 }
 
+// Calls share a transaction: a failure after others rolls them back with it, and they are made
+// again, so each of them is kept once and in its place.
+TEST_P(FifoMonthRunTest, CallsBeforeAFailureInTheirTransactionAreKept) {
+    twoProducts();
+    workOrder(1, "WO-1", "Null", "2024-03-01", "2024-03-20", "'2024-03-21'", "N");
+    workOrder(2, "WO-2", "Null", "2024-03-02", "2024-03-20", "'2024-03-21'", "N");
+    company->failCall("Calculate_FIFO2", 7);
+    company->failWorkOrder("WO-2");
+    run(3);
+
+    EXPECT_EQ(company->calls(),
+              (QStringList{"FIFO1 3 3", "FIFO1 3 7", "FIFO2 3 3", "WO WO-1", "FIFO2 3 3"}));
+    ASSERT_EQ(failures.size(), 3u);
+    EXPECT_TRUE(failures[0].text().startsWith("Calculate_FIFO2 @Year=2024, @Month=3, @PId=7 "));
+    EXPECT_TRUE(failures[1].text().startsWith("CALCULATE_WorkOrderFIFO @WorkNo=WO-2: "));
+    EXPECT_TRUE(failures[2].text().startsWith("Calculate_FIFO2 @Year=2024, @Month=3, @PId=7 "));
+}
+
 TEST_P(FifoMonthRunTest, AStoppedRunCallsNothingMoreUntilTheNextRunBegins) {
     twoProducts();
     FifoMonthRun monthRun(progress, company->alias());

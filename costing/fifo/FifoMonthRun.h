@@ -12,7 +12,8 @@ class MonthRunProgress;
 
 namespace db {
 class TDatabase;
-}
+class TransactionGroup;
+} // namespace db
 
 // The FIFO calculation of one month. It lists the products with stock or movements in the
 // month and the root work orders that ended in it, and has the server's FIFO procedures cost
@@ -76,8 +77,22 @@ private:
     // Phase 3, the root work orders; false when the run was stopped.
     bool workOrderPhase();
     void advance();
-    // Runs the procedure in a transaction of its own; a failure is rolled back and recorded.
-    void callTrapped(db::TStoredProc& procedure, const QString& call);
+
+    // A call made in the transaction open now: the procedure and what it was given.
+    struct Call {
+        db::TStoredProc* procedure = nullptr;
+        qint64 productId = 0;
+        QString workOrderNo;
+        // As the list of failures shows it.
+        QString text;
+    };
+    // Makes the call in the group's transaction. A failing call is rolled back with the calls
+    // of the transaction before it, which are then made again, each in a transaction of its
+    // own, and the failure is recorded: what every other call wrote stays.
+    void callGrouped(db::TransactionGroup& group, Call call);
+    // Makes the call in a transaction of its own; a failure is rolled back and recorded.
+    void callTrapped(const Call& call);
+    void execute(const Call& call);
     void recordFailure(const QString& call, const QString& message);
 
     MonthRunProgress& progress_;
@@ -92,6 +107,8 @@ private:
     int productCount_ = 0;
     int workOrderCount_ = 0;
     std::vector<Failure> failures_;
+    // The calls of the group's open transaction, in order.
+    std::vector<Call> pending_;
 
     db::TQuery QProduct;
     db::TStoredProc SpCalculate_FIFO1;
