@@ -1373,7 +1373,9 @@ void DemoCompany::writeMonthlyOnhand() {
         qint64 balance = movement_[i][0];
         for (int month = 1; month <= 12; ++month) {
             balance += movement_[i][static_cast<size_t>(month)];
-            if (moved_[i][static_cast<size_t>(month)])
+            // As the suite keeps it: a row for every month the product has stock or moved in,
+            // so that a month with only a supplier note still lists the product.
+            if (moved_[i][static_cast<size_t>(month)] || balance != 0)
                 onhand.insert({products_[i].id, mainWarehouse, options_.year, month, balance});
         }
     }
