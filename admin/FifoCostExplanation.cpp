@@ -24,6 +24,8 @@ FifoCostExplanation::FifoCostExplanation(QString databaseName, ExplainedLine lin
     : databaseName_(std::move(databaseName)), line_(std::move(line)) {}
 
 CostExplanation FifoCostExplanation::explain() {
+    if (line_.table == QLatin1String("WorkOrderHd"))
+        return explainWorkOrder();
     CostExplanation explanation;
     db::TQuery movement(QStringLiteral("QExplainFifoMovement"), databaseName_,
                         db::sqlResource(QStringLiteral(":/admin/sql/ExplainFifoMovement.sql")));
@@ -181,6 +183,39 @@ void FifoCostExplanation::explainReceipt(const db::TQuery& movement, CostExplana
                            CostExplanation::quantity(field("Quantity")),
                            CostExplanation::amount(field("Amount")));
     }
+}
+
+CostExplanation FifoCostExplanation::explainWorkOrder() {
+    CostExplanation explanation;
+    db::TQuery cost(QStringLiteral("QExplainFifoWorkOrder"), databaseName_,
+                    db::sqlResource(QStringLiteral(":/admin/sql/ExplainFifoWorkOrder.sql")));
+    cost.paramByName(QStringLiteral("Id")).setAsInteger(line_.id);
+    cost.open();
+    const auto field = [&cost](const char* name) {
+        return cost.fieldByName(QLatin1String(name)).value();
+    };
+    const QString workOrderNo = field("WorkOrderNo").toString().trimmed();
+    if (field("WorkOrderHd").isNull()) {
+        explanation.setNotCosted(
+            QStringLiteral("%1 is not costed: the FIFO run has not costed work order %2; it "
+                           "costs a work order tree in the month its root was closed (or "
+                           "finished, without a close date).")
+                .arg(line_.name(), workOrderNo));
+        return explanation;
+    }
+    line_.describe(explanation);
+    explanation.beginSection(QStringLiteral("FIFO cost of work order %1").arg(workOrderNo));
+    explanation.addRow(QStringLiteral("material issued less material returned, at their cost"), {},
+                       CostExplanation::amount(field("MaterialAmount")));
+    explanation.addRow(QStringLiteral("bill expenses (E x quantity finished + F)"), {},
+                       CostExplanation::amount(field("ExpenseAmount")));
+    explanation.addRow(QStringLiteral("total"), {}, CostExplanation::amount(field("TotalAmount")));
+    explanation.addRow(QStringLiteral("unit cost (total / quantity finished, to 4 decimals)"),
+                       CostExplanation::quantity(field("FinishedQuantity")),
+                       CostExplanation::amount(field("UnitCost")));
+    explanation.addRow(QStringLiteral("CostAVG written in the work order"), {},
+                       CostExplanation::amount(field("CostAVG")));
+    return explanation;
 }
 
 QString FifoCostExplanation::notCostedReason() const {

@@ -137,6 +137,17 @@ TEST_F(FifoExplainTest, FinishedGoodsTakeTheirWorkOrdersCost) {
                      "Price written in the line |  | 10.10"}));
 }
 
+// WO-C: 30 M001 at 2.00 = 60.00; E 0.50 x 20 + F 10.00 = 20.00; 80.00 / 20 = 4.0000.
+TEST_F(FifoExplainTest, AWorkOrderShowsWhatItsCostIsMadeOf) {
+    const auto child = explain(company->alias(), QStringLiteral("workorderhd"), 2);
+    ASSERT_TRUE(child.isCosted()) << child.notCostedReason().toStdString();
+    EXPECT_EQ(section(child, "FIFO cost of work order WO-C"),
+              lines({"material issued less material returned, at their cost |  | 60.00",
+                     "bill expenses (E x quantity finished + F) |  | 20.00", "total |  | 80.00",
+                     "unit cost (total / quantity finished, to 4 decimals) | 20 | 4.00",
+                     "CostAVG written in the work order |  | 4.00"}));
+}
+
 TEST_F(FifoExplainTest, LinesNoRunCostedSayWhyAndExitWithOne) {
     company->exec("Insert Into IsHd (Id, IsDate, Delflag) Values (8, '2024-03-02', 'Y'), "
                   "(9, '2024-03-03', 'N')");
