@@ -28,8 +28,6 @@ namespace {
 QDateTime serverTime(const QString& databaseName) {
     db::TStoredProc procedure(QStringLiteral("SpServerTime"), databaseName,
                               QStringLiteral("ServerTime"));
-    procedure.addParam(QStringLiteral("@ServerTime"), db::DataType::DateTime,
-                       db::ParamKind::Output);
     procedure.execProc();
     return procedure.paramByName(QStringLiteral("@ServerTime")).asDateTime();
 }

@@ -7,19 +7,6 @@
 namespace {
 
 // How an output of that declared type is read back.
-db::DataType outputType(const QString& declaredType) {
-    const auto base = declaredType.section('(', 0, 0).trimmed().toLower();
-    if (base == QLatin1String("int") || base == QLatin1String("bigint") ||
-        base == QLatin1String("smallint") || base == QLatin1String("tinyint") ||
-        base == QLatin1String("bit"))
-        return db::DataType::Integer;
-    if (base.contains(QLatin1String("date")))
-        return db::DataType::DateTime;
-    if (base == QLatin1String("float") || base == QLatin1String("real"))
-        return db::DataType::Float;
-    // Decimals and money come back as their exact text.
-    return db::DataType::String;
-}
 
 } // namespace
 
@@ -74,7 +61,8 @@ void ProcedureCall::run(const QString& alias, db::Connection& connection, QTextS
         if (parameter.output) {
             const auto kind =
                 given && given->value ? db::ParamKind::InputOutput : db::ParamKind::Output;
-            const auto type = given && given->type ? *given->type : outputType(parameter.typeName);
+            const auto type =
+                given && given->type ? *given->type : db::dataTypeOf(parameter.typeName);
             auto& param = call.addParam(parameter.name, type, kind);
             if (given && given->value)
                 setValueFromArgument(param, *given->value, parameter.typeName);

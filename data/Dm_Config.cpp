@@ -29,15 +29,6 @@ TDMConfig::TDMConfig()
 
     SQLUpdate.setDatabaseName(dmCfgAlias);
     SQLUpdate.setSql(sql("SQLUpdate"));
-
-    using db::DataType;
-    using db::ParamKind;
-    SpMenuCaption.addParam(QStringLiteral("@MENUID"), DataType::Integer, ParamKind::Input);
-    SpMenuCaption.addParam(QStringLiteral("@USERID"), DataType::Integer, ParamKind::Input);
-    for (const auto* name :
-         {"@CAPTION", "@ACCESS_R", "@ADD_R", "@MODIFY_R", "@DELETE_R", "@USERCODE"})
-        SpMenuCaption.addParam(QLatin1String(name), DataType::String, ParamKind::Output);
-    SpMenuCaption.addParam(QStringLiteral("@SALESID"), DataType::Integer, ParamKind::Output);
 }
 
 QString TDMConfig::ReadServerName() {

@@ -3,15 +3,7 @@
 #include "errors/ErrorLogFields.h"
 
 ErrorLog::ErrorLog(const QString& databaseName)
-    : SpErrorLog(QStringLiteral("SpErrorLog"), databaseName, QStringLiteral("AddErrorLog")) {
-    using db::DataType;
-    using db::ParamKind;
-    SpErrorLog.addParam(QStringLiteral("@CompName"), DataType::String, ParamKind::Input);
-    SpErrorLog.addParam(QStringLiteral("@LogName"), DataType::String, ParamKind::Input);
-    SpErrorLog.addParam(QStringLiteral("@UserId"), DataType::Integer, ParamKind::Input);
-    SpErrorLog.addParam(QStringLiteral("@MenuId"), DataType::Integer, ParamKind::Input);
-    SpErrorLog.addParam(QStringLiteral("@ErrorMsg"), DataType::String, ParamKind::Input);
-}
+    : SpErrorLog(QStringLiteral("SpErrorLog"), databaseName, QStringLiteral("AddErrorLog")) {}
 
 void ErrorLog::write(const QString& message, int userId, int menuId) {
     SpErrorLog.close();

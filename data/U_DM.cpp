@@ -17,8 +17,6 @@ TDM::TDM()
       SpServerTime(QStringLiteral("SpServerTime"), dataAlias, QStringLiteral("ServerTime")) {
     DMdata.setBeforeConnect([this](db::TDatabase&) { DMdataBeforeConnect(); });
     DMdata.setAfterConnect([this](db::TDatabase&) { DMdataAfterConnect(); });
-    SpServerTime.addParam(QStringLiteral("@ServerTime"), db::DataType::DateTime,
-                          db::ParamKind::Output);
 }
 
 void TDM::DMdataBeforeConnect() {

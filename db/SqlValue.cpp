@@ -38,4 +38,17 @@ QDateTime parseSqlDateTime(const QString& text) {
     return QDateTime(date, time);
 }
 
+DataType dataTypeOf(const QString& declaredType) {
+    const auto base = declaredType.section('(', 0, 0).trimmed().toLower();
+    if (base == QLatin1String("int") || base == QLatin1String("bigint") ||
+        base == QLatin1String("smallint") || base == QLatin1String("tinyint") ||
+        base == QLatin1String("bit"))
+        return DataType::Integer;
+    if (base.contains(QLatin1String("date")))
+        return DataType::DateTime;
+    if (base == QLatin1String("float") || base == QLatin1String("real"))
+        return DataType::Float;
+    return DataType::String;
+}
+
 } // namespace db

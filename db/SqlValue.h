@@ -30,6 +30,10 @@ struct ProcedureParam {
     QVariant value;
 };
 
+// The type a value of that declared T-SQL type travels as ("int", "char(20)", "datetime"):
+// decimals and money as their exact text, and a user type, which names no base type, as text.
+DataType dataTypeOf(const QString& declaredType);
+
 // The zero date-time that a null date reads as: 30 December 1899, midnight.
 QDateTime zeroDateTime();
 

@@ -19,11 +19,27 @@ TStoredProc::TStoredProc(QString name, QString databaseName, QString storedProcN
 }
 
 TParam& TStoredProc::addParam(const QString& name, DataType type, ParamKind kind) {
+    declared_ = true;
     return params_.add(name, type, kind);
 }
 
 TParam& TStoredProc::paramByName(const QString& name) {
+    declareFromCatalog();
     return params_.paramByName(name, name_);
+}
+
+void TStoredProc::declareFromCatalog() {
+    if (declared_)
+        return;
+    auto& connection = session_->openDatabase(databaseName_, name_).connection();
+    for (const auto& parameter : connection.procedureParameters(storedProcName_)) {
+        if (parameter.output)
+            params_.add(parameter.name, dataTypeOf(parameter.typeName), ParamKind::Output);
+        else
+            params_.add(parameter.name, DataType::Unknown, ParamKind::Input);
+    }
+    declared_ = true;
+    fromCatalog_ = true;
 }
 
 void TStoredProc::close() noexcept {
@@ -34,12 +50,15 @@ void TStoredProc::close() noexcept {
 }
 
 void TStoredProc::execProc() {
+    declareFromCatalog();
     std::vector<ProcedureParam> call;
     for (const auto& param : params_) {
         if (param.paramType() == ParamKind::Result)
             continue;
         const auto kind =
             param.paramType() == ParamKind::Unknown ? ParamKind::Input : param.paramType();
+        if (kind == ParamKind::Input && param.dataType() == DataType::Unknown && fromCatalog_)
+            continue;
         if (kind == ParamKind::Input && param.dataType() == DataType::Unknown)
             throw DatabaseError::fromComponent(
                 name_, QStringLiteral("No value for parameter '%1'").arg(param.name()));

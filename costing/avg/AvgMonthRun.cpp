@@ -17,13 +17,6 @@ const QString dateFormat = QStringLiteral("dd/MM/yyyy");
 // enough that a commit is rare, short enough that other users of the company never wait long.
 constexpr std::chrono::milliseconds transactionSpan{500};
 
-// The three inputs every per-product procedure takes.
-void declareProductParams(db::TStoredProc& procedure) {
-    procedure.addParam(QStringLiteral("@Year"), db::DataType::Integer, db::ParamKind::Input);
-    procedure.addParam(QStringLiteral("@ProdCode"), db::DataType::String, db::ParamKind::Input);
-    procedure.addParam(QStringLiteral("@Month"), db::DataType::Integer, db::ParamKind::Input);
-}
-
 } // namespace
 
 AvgMonthRun::AvgMonthRun(MonthRunProgress& progress, const QString& databaseName)
@@ -42,11 +35,6 @@ AvgMonthRun::AvgMonthRun(MonthRunProgress& progress, const QString& databaseName
                                      QStringLiteral("CALCULATE_AVG2ByProdAndMonth")),
       SQLUpdateCostToPrice(QStringLiteral("SQLUpdateCostToPrice")),
       SQLUpdateCostToMFGFinish(QStringLiteral("SQLUpdateCostToMFGFinish")) {
-    declareProductParams(SpCALCULATE_AVG1ByProdAndMonth);
-    declareProductParams(SpCALCULATE_AVG4ByProdAndWorkAndMonth);
-    declareProductParams(SpCALCULATE_AVG2ByProdAndMonth);
-    SpCALCULATE_WorkOrderAVG.addParam(QStringLiteral("@WorkNo"), db::DataType::String,
-                                      db::ParamKind::Input);
     for (auto* script : {&SQLClearProductCostAVG, &SQLUpdateCostToPrice, &SQLUpdateCostToMFGFinish})
         script->setDatabaseName(databaseName);
 }

@@ -22,13 +22,6 @@ const QString dateFormat = QStringLiteral("dd/MM/yyyy");
 // slower.
 constexpr std::chrono::milliseconds transactionSpan{500};
 
-// The three inputs both per-product procedures take.
-void declareProductParams(db::TStoredProc& procedure) {
-    procedure.addParam(QStringLiteral("@Year"), db::DataType::Integer, db::ParamKind::Input);
-    procedure.addParam(QStringLiteral("@Month"), db::DataType::Integer, db::ParamKind::Input);
-    procedure.addParam(QStringLiteral("@PId"), db::DataType::Integer, db::ParamKind::Input);
-}
-
 // "counter / total : ", in front of each item of a phase.
 QString count(int counter, int total) {
     return QStringLiteral("%1 / %2 : ").arg(counter).arg(total);
@@ -45,12 +38,7 @@ FifoMonthRun::FifoMonthRun(MonthRunProgress& progress, const QString& databaseNa
                         QStringLiteral("Calculate_FIFO2")),
       QWorkOrderMaster(QStringLiteral("QWorkOrderMaster"), databaseName),
       SpCALCULATE_WorkOrderFIFO(QStringLiteral("SpCALCULATE_WorkOrderFIFO"), databaseName,
-                                QStringLiteral("CALCULATE_WorkOrderFIFO")) {
-    declareProductParams(SpCalculate_FIFO1);
-    declareProductParams(SpCalculate_FIFO2);
-    SpCALCULATE_WorkOrderFIFO.addParam(QStringLiteral("@WorkNo"), db::DataType::String,
-                                       db::ParamKind::Input);
-}
+                                QStringLiteral("CALCULATE_WorkOrderFIFO")) {}
 
 // The texts are read once the connection is open.
 void FifoMonthRun::loadSql() {
