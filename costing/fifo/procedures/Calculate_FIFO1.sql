@@ -106,8 +106,8 @@ Begin
         Select H.CDDATE From VDNDT D Join VDNHD H On H.Id = D.VDNHD
         Where D.Product = @PId And IsNull(H.Delflag, 'N') <> 'Y'
       ) G
-      Where Year(G.MovementDate) = @Year And Month(G.MovementDate) > @LastListed
-        And Month(G.MovementDate) < @Month;
+      Where G.MovementDate >= DateAdd(Month, @LastListed, DateAdd(Year, @Year - 1900, 0))
+        And G.MovementDate < @From;
       Set @GapMonth = (Select Min(PeriodNo) From @Gaps);
       While @GapMonth Is Not Null
       Begin
@@ -127,8 +127,8 @@ Begin
     -- CALCULATE_WorkOrderFIFO has costed the work order again.
     Delete From FifoWorkOrderCost
     Where WorkOrderHd In (Select F.WorkOrderHd From MFGFinishDt F
-                          Where F.Product = @PId And Year(F.FinishDate) = @Year
-                            And Month(F.FinishDate) >= @Month);
+                          Where F.Product = @PId And F.FinishDate >= @From
+                            And F.FinishDate < DateAdd(Year, @Year - 1899, 0));
 
     If @Latest = 0
     Begin
