@@ -51,10 +51,9 @@ inline void seedFifoHandMadeCompany(FifoTestCompany& c) {
     c.exec("Insert Into MRHD (Id, MRDATE, Delflag, DiscAmt1, DiscAmt2, DiscAmt3, TaxRate, "
            "Price_IE) Values (1, '2023-12-05', 'N', 0, 0, 0, 7, 'E'), "
            "(2, '2024-01-05', 'N', 0, 0, 0, 7, 'E'), (3, '2024-01-28', 'N', 0, 0, 0, 7, 'E')");
-    c.exec(
-        "Insert Into MRDT (Id, MRHD, Product, ProductUnits, Warehouse, Quantity, Price, "
-        "Total, MrDate) Values (1, 1, 1, 11, 1, 10, 5, 50, '2023-12-05'), "
-        "(2, 2, 1, 11, 1, 10, 7, 70, '2024-01-05'), (3, 3, 1, 11, 1, 5, 9, 45, '2024-01-28')");
+    c.exec("Insert Into MRDT (Id, MRHD, Product, ProductUnits, Warehouse, Quantity, Price, "
+           "Total, MrDate) Values (1, 1, 1, 11, 1, 10, 5, 50, '2023-12-05'), "
+           "(2, 2, 1, 11, 1, 10, 7, 70, '2024-01-05'), (3, 3, 1, 11, 1, 5, 9, 45, '2024-01-28')");
     c.exec("Insert Into IsHd (Id, IsDate, Delflag) Values (1, '2023-12-20', 'N'), "
            "(2, '2024-01-12', 'N'), (3, '2024-01-25', 'N')");
     c.exec("Insert Into Isdt (Id, IsHd, Product, ProductUnits, Warehouse, Quantity, IsDate, "

@@ -26,7 +26,7 @@ protected:
         if (GetParam() == FifoRunTestCompany::Engine::SqlServer && !MssqlTestDatabase::configured())
             GTEST_SKIP() << "STOCKCOST_TEST_MSSQL is not set";
         company = std::make_unique<FifoRunTestCompany>(QStringLiteral("FIFORUN"),
-                                                    FifoRunTestCompany::Data::Empty, GetParam());
+                                                       FifoRunTestCompany::Data::Empty, GetParam());
     }
 
     void run(int month, const QString& filter = {}) {

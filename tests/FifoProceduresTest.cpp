@@ -1,8 +1,8 @@
 // The FIFO costing's procedures on a small company whose every value is worked out by hand
 // (FifoHandMadeCompany.h), and the atomicity of a failing call.
 #include "FifoHandMadeCompany.h"
-#include "FifoYearRun.h"
 #include "FifoTestCompany.h"
+#include "FifoYearRun.h"
 
 #include "db/DatabaseError.h"
 

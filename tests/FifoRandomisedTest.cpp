@@ -5,8 +5,8 @@
 // issue and return by the rules the procedures document; its arithmetic is exact, rounding where
 // the T-SQL types round (six decimals inside a division, then cents or four decimals). Then
 // stockcost-admin check must find nothing wrong.
-#include "FifoYearRun.h"
 #include "FifoTestCompany.h"
+#include "FifoYearRun.h"
 
 #include <gtest/gtest.h>
 

@@ -91,7 +91,8 @@ protected:
     }
 
     TFrCalculate_FIFO& open(const QString& argument7 = {}) {
-        auto window = std::make_unique<TFrCalculate_FIFO>(dm, dmConfig, FifoRunTestCompany::database);
+        auto window =
+            std::make_unique<TFrCalculate_FIFO>(dm, dmConfig, FifoRunTestCompany::database);
         window->setClock([this] { return now; });
         if (argument7.contains(':'))
             window->AutoRunTime = argument7;

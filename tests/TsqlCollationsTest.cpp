@@ -1,5 +1,5 @@
-#include "db/embedded/DateTimeText.h"
 #include "db/embedded/TsqlCollations.h"
+#include "db/embedded/DateTimeText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "db/embedded/EmbeddedServer.h"
 
-#include "db/embedded/tsql/Catalog.h"
 #include "db/embedded/EmbeddedErrors.h"
 #include "db/embedded/SqliteDatabase.h"
+#include "db/embedded/tsql/Catalog.h"
 
 #include <QDir>
 #include <QFile>
