@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/window.png and docs/window-fifo.png: the average-cost and the FIFO window under
-# Xvfb on fresh demo companies, a few seconds into a run started by the daily timer.
+# Xvfb on fresh demo companies of 2,000 products, a few seconds into a run started by the daily
+# timer.
 # Expects a build in build/default (STOCKCOST_BUILD names another).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,9 +13,9 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 "$admin" init server >Server.Dat
 "$admin" create-company DEMO
-"$admin" demo DEMO >/dev/null
+"$admin" demo DEMO --products 2000 >/dev/null
 "$admin" create-company FIFO --method 3
-"$admin" demo FIFO >/dev/null
+"$admin" demo FIFO --products 2000 >/dev/null
 
 # COMPANY PICTURE SECONDS: the run starts 4 seconds after the window opens; the picture is
 # taken SECONDS later.
