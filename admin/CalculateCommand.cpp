@@ -11,8 +11,8 @@
 #include "costing/avg/AvgMonthRun.h"
 #include "costing/avg/UncalculatedMonths.h"
 #include "db/LockWaitListener.h"
-#include "db/TQuery.h"
 #include "db/TStoredProc.h"
+#include "db/schema/CostingMethod.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -23,6 +23,8 @@
 #include <unistd.h>
 #endif
 
+using db::schema::CostingMethod;
+
 namespace {
 
 QDateTime serverTime(const QString& databaseName) {
@@ -30,19 +32,6 @@ QDateTime serverTime(const QString& databaseName) {
                               QStringLiteral("ServerTime"));
     procedure.execProc();
     return procedure.paramByName(QStringLiteral("@ServerTime")).asDateTime();
-}
-
-QString methodName(int method) {
-    switch (method) {
-    case 2:
-        return QStringLiteral("moving average");
-    case 3:
-        return QStringLiteral("FIFO");
-    case 4:
-        return QStringLiteral("LIFO");
-    default:
-        return QStringLiteral("none");
-    }
 }
 
 } // namespace
@@ -149,11 +138,11 @@ void CalculateCommand::calculate(const QString& databaseName, TerminalProgress& 
 
     CalculationDate calculationDate(databaseName);
     calculationDate.addColumns();
-    checkProcedures(databaseName,
-                    method == 3 ? ProcedureCheck::fifo() : ProcedureCheck::averageCost());
+    checkProcedures(databaseName, method == CostingMethod::fifo ? ProcedureCheck::fifo()
+                                                                : ProcedureCheck::averageCost());
 
     const auto runStart = serverTime(databaseName);
-    if (method == 3)
+    if (method == CostingMethod::fifo)
         calculateFifo(databaseName, progress, yearRun);
     else
         calculateAverageCost(databaseName, progress, yearRun);
@@ -186,19 +175,14 @@ void CalculateCommand::calculateFifo(const QString& databaseName, TerminalProgre
 }
 
 int CalculateCommand::costingMethod(const QString& databaseName) {
-    db::TQuery config(QStringLiteral("QConfig"), databaseName,
-                      QStringLiteral("Select CalStockMethod From Config Where Id = 1"));
-    config.open();
-    const int method = config.isEmpty()
-                           ? 0
-                           : int(config.fieldByName(QStringLiteral("CalStockMethod")).asInteger());
-    if (method != 1 && method != 3)
+    const int method = CostingMethod::of(databaseName);
+    if (method != CostingMethod::averageCost && method != CostingMethod::fifo)
         throw std::runtime_error(
             QStringLiteral("%1 uses costing method %2 (%3); calculate runs average cost "
                            "(method 1) and FIFO (method 3) only")
                 .arg(options_.database)
                 .arg(method)
-                .arg(methodName(method))
+                .arg(CostingMethod::name(method))
                 .toStdString());
     return method;
 }
@@ -214,7 +198,7 @@ void CalculateCommand::checkProduct(const QString& databaseName, int method) {
                                                 "was calculated")
                                      .arg(options_.database, options_.product)
                                      .toStdString());
-    if (method != 1)
+    if (method != CostingMethod::averageCost)
         return;
     const auto uncalculated =
         UncalculatedMonths::find(databaseName, options_.year, options_.fromMonth);

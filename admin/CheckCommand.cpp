@@ -5,13 +5,13 @@
 #include "costing/CalculationYear.h"
 #include "db/SqlBatches.h"
 #include "db/TQuery.h"
+#include "db/schema/CostingMethod.h"
 
 #include <stdexcept>
 
-namespace {
+using db::schema::CostingMethod;
 
-constexpr int averageCost = 1;
-constexpr int fifo = 3;
+namespace {
 
 // A number as an accountant reads it: no trailing zeros after the decimal point.
 QString plain(const QVariant& value) {
@@ -25,14 +25,6 @@ QString plain(const QVariant& value) {
             text.chop(1);
     }
     return text;
-}
-
-int costingMethod(const QString& databaseName) {
-    db::TQuery config(QStringLiteral("QConfig"), databaseName,
-                      QStringLiteral("Select CalStockMethod From Config Where Id = 1"));
-    config.open();
-    return config.isEmpty() ? 0
-                            : int(config.fieldByName(QStringLiteral("CalStockMethod")).asInteger());
 }
 
 } // namespace
@@ -70,14 +62,14 @@ CheckCommand::CheckCommand(Options options, QTextStream& out)
     : options_(std::move(options)), out_(out) {}
 
 int CheckCommand::run(const QString& databaseName) {
-    const int method = costingMethod(databaseName);
-    if (method != averageCost && method != fifo)
+    const int method = CostingMethod::of(databaseName);
+    if (method != CostingMethod::averageCost && method != CostingMethod::fifo)
         throw std::runtime_error(QStringLiteral("%1 uses costing method %2; check knows average "
                                                 "cost (1) and FIFO (3)")
                                      .arg(options_.database)
                                      .arg(method)
                                      .toStdString());
-    const bool isFifo = method == fifo;
+    const bool isFifo = method == CostingMethod::fifo;
 
     // What was calculated: the months of the products, or the ledger rows.
     db::TQuery calculated(
@@ -90,7 +82,7 @@ int CheckCommand::run(const QString& databaseName) {
     calculated.paramByName(QStringLiteral("Year")).setAsInteger(options_.year);
     calculated.open();
     const qint64 count = calculated.fieldByName(QStringLiteral("Calculated")).asInteger();
-    const QString methodName = isFifo ? QStringLiteral("FIFO") : QStringLiteral("average cost");
+    const QString methodName = CostingMethod::name(method);
     // FIFO movements without any month calculated are checked, and fail.
     if (count == 0 && calculated.fieldByName(QStringLiteral("Moved")).asInteger() == 0) {
         out_ << QStringLiteral("%1 %2 (%3): nothing calculated\n")

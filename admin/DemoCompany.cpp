@@ -4,6 +4,7 @@
 #include "db/DatabaseError.h"
 #include "db/TDatabase.h"
 #include "db/TQuery.h"
+#include "db/schema/CostingMethod.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -273,11 +274,8 @@ void DemoCompany::requireEmptyCompany() {
     year.open();
     hasAccountPeriod_ = year.fieldByName(QStringLiteral("Periods")).asInteger() != 0;
     hasCloseGlHistory_ = year.fieldByName(QStringLiteral("Closings")).asInteger() != 0;
-    db::TQuery method(QStringLiteral("QDemoMethod"), database_.databaseName(),
-                      QStringLiteral("Select CalStockMethod From Config Where Id = 1"));
-    method.open();
     fifo_ =
-        !method.isEmpty() && method.fieldByName(QStringLiteral("CalStockMethod")).asInteger() == 3;
+        db::schema::CostingMethod::of(database_.databaseName()) == db::schema::CostingMethod::fifo;
 }
 
 void DemoCompany::writeCompany() {

@@ -6,24 +6,13 @@
 #include "admin/ExplainedLine.h"
 #include "admin/FifoCostExplanation.h"
 #include "admin/UsageError.h"
-#include "db/TQuery.h"
+#include "db/schema/CostingMethod.h"
 
 #include <stdexcept>
 
-namespace {
+using db::schema::CostingMethod;
 
-constexpr int averageCost = 1;
-constexpr int fifo = 3;
-
-int costingMethod(const QString& databaseName) {
-    db::TQuery config(QStringLiteral("QConfig"), databaseName,
-                      QStringLiteral("Select CalStockMethod From Config Where Id = 1"));
-    config.open();
-    return config.isEmpty() ? 0
-                            : int(config.fieldByName(QStringLiteral("CalStockMethod")).asInteger());
-}
-
-} // namespace
+namespace {} // namespace
 
 ExplainCommand::Options ExplainCommand::parse(const QStringList& args) {
     if (args.size() < 3 || args[0].startsWith(QLatin1String("--")) ||
@@ -54,8 +43,8 @@ ExplainCommand::ExplainCommand(Options options, QTextStream& out)
     : options_(std::move(options)), out_(out) {}
 
 CostExplanation ExplainCommand::explain(const QString& databaseName) const {
-    const int method = costingMethod(databaseName);
-    if (method != averageCost && method != fifo)
+    const int method = CostingMethod::of(databaseName);
+    if (method != CostingMethod::averageCost && method != CostingMethod::fifo)
         throw std::runtime_error(QStringLiteral("%1 uses costing method %2; explain knows "
                                                 "average cost (1) and FIFO (3)")
                                      .arg(options_.database)
@@ -63,12 +52,12 @@ CostExplanation ExplainCommand::explain(const QString& databaseName) const {
                                      .toStdString());
     CostExplanation explanation;
     const QString table = ExplainedLine::knownTable(options_.table);
-    if (table.isEmpty() || (method == averageCost && !AvgCostExplanation::isCostedTable(table))) {
+    if (table.isEmpty() ||
+        (method == CostingMethod::averageCost && !AvgCostExplanation::isCostedTable(table))) {
         explanation.setNotCosted(
             QStringLiteral("%1 is not a table whose lines the %2 costs; it costs %3.")
-                .arg(options_.table,
-                     method == fifo ? QStringLiteral("FIFO") : QStringLiteral("average cost"),
-                     method == fifo
+                .arg(options_.table, CostingMethod::name(method),
+                     method == CostingMethod::fifo
                          ? QStringLiteral("the lines of the stock documents, sales "
                                           "and production")
                          : AvgCostExplanation::costedTables().join(QStringLiteral(", "))));
@@ -82,7 +71,7 @@ CostExplanation ExplainCommand::explain(const QString& databaseName) const {
                                      .arg(options_.database));
         return explanation;
     }
-    if (method == fifo)
+    if (method == CostingMethod::fifo)
         return FifoCostExplanation(databaseName, *line).explain();
     return AvgCostExplanation(databaseName, *line).explain();
 }

@@ -229,6 +229,13 @@ void CalculationWindow::showLastCalculation() {
     refresh();
 }
 
+void CalculationWindow::showLastCalculationAndAutoRun(const QString& label) {
+    LastCalDate->setText(companyDatabase_ + label +
+                         CalculationDate::format(calculationDate_.last()) +
+                         QStringLiteral("  คำนวณ Auto : ") + AutoRunTime);
+    refresh();
+}
+
 void CalculationWindow::showUnsettled(const YearRun& yearRun) {
     if (yearRun.unsettledWorkOrders().isEmpty())
         return;

@@ -104,6 +104,9 @@ protected:
     void showRunEnd(const QDateTime& runStart, const QString& status);
     // The last-run line after a run: the company database and the date just recorded.
     void showLastCalculation();
+    // The last-run line as the show handler writes it, label as the window has it, with the
+    // daily run's time after the date.
+    void showLastCalculationAndAutoRun(const QString& label);
     // One message naming the work orders whose cost still changed after the last pass allowed.
     void showUnsettled(const YearRun& yearRun);
     // Lets the window repaint now.

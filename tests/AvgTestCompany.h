@@ -4,6 +4,7 @@
 // and the data of the worked example: an opening stock of 10 base units worth 50.00 and a
 // January purchase of 10 units for 70.00 make the January average 6.0000, so a January issue
 // line in dozens (fraction 12) costs 72.0000.
+#include "CompanyQueries.h"
 #include "TempServer.h"
 #include "costing/avg/procedures/AvgProcedures.h"
 #include "db/TDatabase.h"
@@ -13,11 +14,11 @@
 
 #include <QVariant>
 
-class AvgTestCompany {
+class AvgTestCompany : public CompanyQueries {
 public:
     static inline const QString database = QStringLiteral("Avg1");
 
-    explicit AvgTestCompany(const QString& alias) : connection_(alias) {
+    explicit AvgTestCompany(const QString& alias) : CompanyQueries(alias), connection_(alias) {
         // Every company created from here on gets the procedures.
         costing::registerAvgProcedures();
         db::schema::SchemaInstaller installer(server_.serverName());
@@ -30,18 +31,6 @@ public:
     const TempServer& server() const { return server_; }
     const QString& alias() const { return connection_.databaseName(); }
 
-    void exec(const QString& sql) {
-        db::TQuery query(QStringLiteral("QTest"), alias(), sql);
-        query.execSql();
-    }
-    // The first field of the first row; invalid when there is no row.
-    QVariant value(const QString& sql) {
-        db::TQuery query(QStringLiteral("QTest"), alias(), sql);
-        query.open();
-        return query.isEmpty() ? QVariant() : query.fieldByName(query.fieldNames().first()).value();
-    }
-    double number(const QString& sql) { return value(sql).toDouble(); }
-    int count(const QString& sql) { return value(sql).toInt(); }
     double price(const QString& table, int id) {
         return number(QStringLiteral("Select Price From %1 Where Id = %2").arg(table).arg(id));
     }

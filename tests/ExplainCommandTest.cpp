@@ -6,10 +6,10 @@
 #include "AvgTestCompany.h"
 #include "FifoHandMadeCompany.h"
 #include "FifoYearRun.h"
+#include "RecordedProgress.h"
 #include "admin/CostExplanation.h"
 #include "admin/DemoCompany.h"
 #include "admin/UsageError.h"
-#include "costing/MonthRunProgress.h"
 #include "costing/YearRun.h"
 #include "costing/avg/AvgMonthRun.h"
 
@@ -19,18 +19,8 @@
 
 namespace {
 
-struct QuietProgress : MonthRunProgress {
-    void setStatus(const QString&) override {}
-    void setMonth(const QString&) override {}
-    void setProduct(const QString&) override {}
-    void setProgressMaximum(int) override {}
-    void setProgressPosition(int) override {}
-    void refresh() override {}
-    void showLockWait(const QString&, int) override {}
-};
-
 void calculateAverageCost(const QString& alias, int year) {
-    QuietProgress progress;
+    RecordedProgress progress;
     AvgMonthRun monthRun(progress, alias);
     YearRun yearRun(alias, progress);
     yearRun.run(year, 1, [&](int month) { monthRun.CalculateProdAVGMonth(year, month); });

@@ -7,6 +7,7 @@
 // (tests/fifo/RecordingFifoProcedures.sql): what the month run passes and in which order, and a
 // call that fails on request. The real procedures are tested with FifoTestCompany and run end
 // to end in FifoEndToEndTest.
+#include "CompanyQueries.h"
 #include "MssqlTestDatabase.h"
 #include "QStringPrinting.h"
 #include "TempServer.h"
@@ -24,7 +25,7 @@
 
 #include <memory>
 
-class FifoRunTestCompany {
+class FifoRunTestCompany : public CompanyQueries {
 public:
     static inline const QString database = QStringLiteral("Fifo1");
     static constexpr int demoYear = 2024;
@@ -36,7 +37,7 @@ public:
 
     explicit FifoRunTestCompany(const QString& alias, Data data = Data::Empty,
                                 Engine engine = Engine::Embedded)
-        : connection_(alias) {
+        : CompanyQueries(alias), connection_(alias) {
         if (engine == Engine::SqlServer) {
             sqlServer_ = std::make_unique<MssqlTestDatabase>(QStringLiteral("stockcost_fifo"));
             connection_.params() = sqlServer_->params().lines();
@@ -73,17 +74,6 @@ public:
         connection_.connection().executeDirect(QStringLiteral("Drop Procedure ") + name);
     }
 
-    void exec(const QString& sql) {
-        db::TQuery query(QStringLiteral("QTest"), alias(), sql);
-        query.execSql();
-    }
-    // The first field of the first row; invalid when there is no row.
-    QVariant value(const QString& sql) {
-        db::TQuery query(QStringLiteral("QTest"), alias(), sql);
-        query.open();
-        return query.isEmpty() ? QVariant() : query.fieldByName(query.fieldNames().first()).value();
-    }
-    int count(const QString& sql) { return value(sql).toInt(); }
     // The first column of every row, as text.
     QStringList column(const QString& sql) {
         db::TQuery query(QStringLiteral("QTest"), alias(), sql);

@@ -3,6 +3,7 @@
 // A FIFO company (costing method 3) on a throw-away embedded server, created as
 // stockcost-admin create-company creates one: the suite's tables, the procedures of both
 // costing methods and the FIFO tables. The tests fill in its documents.
+#include "CompanyQueries.h"
 #include "QStringPrinting.h"
 #include "TempServer.h"
 #include "costing/avg/procedures/AvgProcedures.h"
@@ -14,11 +15,12 @@
 #include <QStringList>
 #include <QVariant>
 
-class FifoTestCompany {
+class FifoTestCompany : public CompanyQueries {
 public:
     static inline const QString database = QStringLiteral("Fifo1");
 
-    explicit FifoTestCompany(const QString& alias, int costingMethod = 3) : connection_(alias) {
+    explicit FifoTestCompany(const QString& alias, int costingMethod = 3)
+        : CompanyQueries(alias), connection_(alias) {
         costing::registerAvgProcedures();
         costing::registerFifoProcedures();
         db::schema::SchemaInstaller installer(server_.serverName());
@@ -31,18 +33,6 @@ public:
     const QString& alias() const { return connection_.databaseName(); }
     db::TDatabase& connection() { return connection_; }
 
-    void exec(const QString& sql) {
-        db::TQuery query(QStringLiteral("QTest"), alias(), sql);
-        query.execSql();
-    }
-    // The first field of the first row; invalid when there is no row.
-    QVariant value(const QString& sql) {
-        db::TQuery query(QStringLiteral("QTest"), alias(), sql);
-        query.open();
-        return query.isEmpty() ? QVariant() : query.fieldByName(query.fieldNames().first()).value();
-    }
-    double number(const QString& sql) { return value(sql).toDouble(); }
-    int count(const QString& sql) { return value(sql).toInt(); }
     // Every row of a query, fields separated by " | ", numbers in their shortest form.
     QStringList rows(const QString& sql) {
         db::TQuery query(QStringLiteral("QTest"), alias(), sql);

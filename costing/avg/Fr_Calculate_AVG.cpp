@@ -33,10 +33,7 @@ void TFrCalculate_AVG::FormShow() {
     setWindowTitle(QStringLiteral("โปรแกรมคำนวณต้นทุน Average (AVG15.11.13)"));
     calculationDate_.addColumns();
     setUpAutoRun();
-    LastCalDate->setText(companyDatabase_ + QStringLiteral(" คำนวณล่าสุด : ") +
-                         CalculationDate::format(calculationDate_.last()) +
-                         QStringLiteral("  คำนวณ Auto : ") + AutoRunTime);
-    refresh();
+    showLastCalculationAndAutoRun(QStringLiteral(" คำนวณล่าสุด : "));
 
     if (!ProductFilter.isEmpty())
         setWindowTitle(windowTitle() + QStringLiteral(" (Product :") + ProductFilter +

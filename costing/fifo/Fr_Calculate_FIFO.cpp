@@ -16,6 +16,8 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <optional>
+
 const QString TFrCalculate_FIFO::cannotCalculate = QStringLiteral(" ไม่สามารถคำนวณได้");
 
 namespace {
@@ -51,10 +53,7 @@ void TFrCalculate_FIFO::loadSql() {
 void TFrCalculate_FIFO::FormShow() {
     calculationDate_.addColumns();
     setUpAutoRun();
-    LastCalDate->setText(companyDatabase_ + QStringLiteral("คำนวณล่าสุด : ") +
-                         CalculationDate::format(calculationDate_.last()) +
-                         QStringLiteral("  คำนวณ Auto : ") + AutoRunTime);
-    refresh();
+    showLastCalculationAndAutoRun(QStringLiteral("คำนวณล่าสุด : "));
 
     StartPM->setText(QStringLiteral(" [ เริ่มใช้งานโปรแกรมปี : ") + runYear() + QStringLiteral(" ] "));
     setWindowTitle(QStringLiteral("โปรแกรมคำนวณต้นทุน FirstIn FirstOut (FIFO)"));
@@ -121,23 +120,21 @@ void TFrCalculate_FIFO::BCalculateClick() {
             // A year closed through December offers no month: nothing is calculated, and the
             // attempt is recorded all the same.
             const auto startMonth = PeriodNo->currentText().trimmed();
+            std::optional<YearRun> yearRun;
             if (startMonth != cannotCalculate.trimmed()) {
-                YearRun yearRun(dataAlias, *progress_);
-                yearRun.run(*year, startMonth.toInt(), [&](int month) {
-                    if (!monthRun_->stopped())
-                        CalculateProdFIFOMonth(*year, month);
-                });
+                yearRun.emplace(dataAlias, *progress_);
+                // A stopped month run calls nothing more.
+                yearRun->run(*year, startMonth.toInt(),
+                             [&](int month) { CalculateProdFIFOMonth(*year, month); });
                 // Stopped by closing the window: the months were not all calculated.
                 if (monthRun_->stopped())
                     return;
                 showRunEnd(runStart_, endStatus());
-                calculationDate_.record(*year, runStart_);
-                showLastCalculation();
-                showUnsettled(yearRun);
-            } else {
-                calculationDate_.record(*year, runStart_);
-                showLastCalculation();
             }
+            calculationDate_.record(*year, runStart_);
+            showLastCalculation();
+            if (yearRun)
+                showUnsettled(*yearRun);
             if (!failures().empty())
                 platform::showMessage(failureMessage(), this);
         });

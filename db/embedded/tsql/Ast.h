@@ -169,7 +169,7 @@ struct QuerySpec {
     int line = 0;
 };
 
-// A query: one specification or a set operation of two, with the Order By of the whole.
+// A query: one Select block or a set operation of two, with the Order By of the whole.
 struct QueryExpr {
     enum class Kind { Spec, Union, UnionAll, Except, Intersect };
     Kind kind = Kind::Spec;
@@ -181,7 +181,7 @@ struct QueryExpr {
     ExprPtr fetch;  // Fetch Next n Rows Only
     int line = 0;
 
-    // The first specification: the one whose select list names the columns.
+    // The first Select block: the one whose select list names the columns.
     const QuerySpec& firstSpec() const { return kind == Kind::Spec ? *spec : left->firstSpec(); }
 };
 
